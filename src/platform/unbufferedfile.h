@@ -12,7 +12,8 @@ namespace platform {
 class UnbufferedFile
 {
 public:
-    enum class Purpose {
+    enum class Purpose
+    {
         ReadBack,    // an existing card file, read unbuffered and sequentially
         CopySource,  // an existing file, read sequentially through the cache
         WriteTarget, // a card file, created or truncated, written unbuffered and write-through
@@ -23,7 +24,8 @@ public:
     UnbufferedFile(const UnbufferedFile&) = delete;
     UnbufferedFile& operator=(const UnbufferedFile&) = delete;
 
-    // False when the file cannot be opened (or created) for that purpose.
+    // False when the file cannot be opened (or created) for that purpose, or when the path
+    // is not valid UTF-8 (Windows) or holds a NUL byte.
     bool open(const std::string& utf8Path, Purpose purpose);
     bool isOpen() const;
 
@@ -35,7 +37,8 @@ public:
 
     void close();
 
-    // The operating system's code of the last failure (errno or GetLastError), 0 if none.
+    // The operating system's code of the last failure (errno or GetLastError); 0 if none, and
+    // also 0 when the call itself succeeded but moved fewer bytes (end of file).
     int lastError() const { return lastError_; }
 
 private:

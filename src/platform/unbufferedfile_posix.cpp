@@ -68,6 +68,11 @@ bool UnbufferedFile::open(const std::string& utf8Path, Purpose purpose)
     offset_ = 0;
     lastError_ = 0;
 
+    // The C string would end at an embedded NUL and name some other file.
+    if (utf8Path.find('\0') != std::string::npos) {
+        lastError_ = EINVAL;
+        return false;
+    }
     const int flags = openFlags(purpose);
     int fd = openNoIntr(utf8Path.c_str(), flags);
     if (fd < 0 && errno == EINVAL && (flags & O_DIRECT)) {
@@ -96,13 +101,14 @@ bool UnbufferedFile::isOpen() const
 
 bool UnbufferedFile::readBlock(void* buffer, std::size_t size)
 {
-    if (!isOpen())
+    if (!isOpen()) {
+        lastError_ = EBADF;
         return false;
+    }
     const int fd = static_cast<int>(handle_);
     char* bytes = static_cast<char*>(buffer);
     const bool ok = transferAll(
-        [&](std::size_t done) { return ::read(fd, bytes + done, size - done); }, size,
-        lastError_);
+        [&](std::size_t done) { return ::read(fd, bytes + done, size - done); }, size, lastError_);
     if (ok && dropCache_)
         posix_fadvise(fd, offset_, static_cast<off_t>(size), POSIX_FADV_DONTNEED);
     if (ok)
@@ -112,13 +118,14 @@ bool UnbufferedFile::readBlock(void* buffer, std::size_t size)
 
 bool UnbufferedFile::writeBlock(const void* buffer, std::size_t size)
 {
-    if (!isOpen())
+    if (!isOpen()) {
+        lastError_ = EBADF;
         return false;
+    }
     const int fd = static_cast<int>(handle_);
     const char* bytes = static_cast<const char*>(buffer);
     const bool ok = transferAll(
-        [&](std::size_t done) { return ::write(fd, bytes + done, size - done); }, size,
-        lastError_);
+        [&](std::size_t done) { return ::write(fd, bytes + done, size - done); }, size, lastError_);
     // O_DSYNC has made the block durable, so its pages are clean and can be dropped.
     if (ok && dropCache_)
         posix_fadvise(fd, offset_, static_cast<off_t>(size), POSIX_FADV_DONTNEED);
