@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QThread>
+#include <atomic>
+
+// Moves the bytes of one stream on its own thread: writes one test file with the random
+// pattern or with the contents of a source file, or reads one test file back. Whole blocks
+// only, bypassing the cache for the card. The engine samples bytesDone() while it runs and
+// reads succeeded() and errorString() after wait().
+class FileWorker : public QThread
+{
+    Q_OBJECT
+public:
+    // mode: 0 (WorkerMode::Write) writes, anything else reads targetPath back. An empty
+    // sourcePath makes a write job write the random pattern. stopFlag may be null (the job
+    // cannot be stopped); a non-zero value ends the job before the next block.
+    FileWorker(int mode, const QString& sourcePath, const QString& targetPath, qint64 totalBytes,
+               qint64 blockSize, const std::atomic<int>* stopFlag, QObject* parent = nullptr);
+    // Does not wait: delete a worker only after its thread has finished.
+    ~FileWorker() override;
+
+    qint64 bytesDone() const { return m_bytesDone.load(std::memory_order_relaxed); }
+    bool succeeded() const { return m_succeeded; }
+    QString errorString() const { return m_errorString; }
+
+    // Fills `size` bytes with the stream pattern (whole 32-bit words only, little-endian).
+    // Every block of every random-data file carries these same bytes.
+    static void fillPattern(void* buffer, qint64 size);
+
+protected:
+    void run() override;
+
+private:
+    bool stopRequested() const;
+
+    const int m_mode;
+    const QString m_sourcePath;
+    const QString m_targetPath;
+    const qint64 m_totalBytes;
+    const qint64 m_blockSize;
+    const std::atomic<int>* const m_stopFlag;
+    std::atomic<qint64> m_bytesDone{0};
+    bool m_succeeded = false;
+    QString m_errorString;
+};

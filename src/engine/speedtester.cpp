@@ -1,0 +1,359 @@
+#include "engine/speedtester.h"
+
+#include "engine/fileworker.h"
+#include "engine/testfilelist.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr double BytesPerMB = 1048576.0;
+constexpr int MaxStreams = 16;
+constexpr qint64 SampleIntervalMs = 199; // a sample once more than this has passed
+constexpr unsigned long TickMs = 50;
+
+// Seconds on a clock, never below 1 ms, so a speed never divides by zero.
+double secondsOf(const QElapsedTimer& clock)
+{
+    return std::max(0.001, static_cast<double>(clock.nsecsElapsed()) / 1e9);
+}
+
+int percentOf(qint64 done, qint64 whole, bool final)
+{
+    if (final)
+        return 100;
+    if (whole <= 0)
+        return 0;
+    return static_cast<int>(std::min<qint64>(100, done * 100 / whole));
+}
+
+} // namespace
+
+// Working state of one phase; stream i is index i everywhere.
+struct SpeedTester::Phase
+{
+    WorkerMode mode = WorkerMode::Write;
+    QStringList sources;
+    QStringList targets;
+    QVector<qint64> sizes;
+    qint64 expectedTotal = 0;
+    std::vector<std::unique_ptr<FileWorker>> workers;
+    QVector<bool> started;
+    QVector<bool> finished; // the stream's last sample has been sent
+    QVector<qint64> lastTime;
+    QVector<qint64> lastBytes;
+    qint64 lastTotal = 0;
+    QElapsedTimer phaseClock;   // stagger schedule and per-stream time stamps
+    QElapsedTimer averageClock; // every average speed of the phase
+    QElapsedTimer sampleClock;  // sampling cadence and the card's current speed
+
+    qint64 totalBytes() const
+    {
+        qint64 total = 0;
+        for (const auto& w : workers)
+            total += w->bytesDone();
+        return total;
+    }
+    bool anyRunning() const
+    {
+        return std::any_of(workers.begin(), workers.end(),
+                           [](const auto& w) { return w->isRunning(); });
+    }
+};
+
+SpeedTester::SpeedTester(QObject* parent)
+    : QThread(parent)
+{}
+
+SpeedTester::~SpeedTester()
+{
+    m_stopFlag.store(1, std::memory_order_relaxed);
+    wait();
+}
+
+void SpeedTester::setRootPath(const QString& rootPath)
+{
+    m_plan.rootPath = rootPath;
+}
+
+void SpeedTester::setTestSize(qint64 bytes)
+{
+    m_plan.testSize = bytes;
+}
+
+void SpeedTester::setBlockSize(qint64 bytes)
+{
+    m_plan.blockSize = bytes;
+}
+
+void SpeedTester::setSourceFiles(const QStringList& files)
+{
+    m_plan.sourceFiles = files;
+}
+
+void SpeedTester::setStreamCount(int count)
+{
+    m_plan.streamCount = qBound(1, count, MaxStreams);
+}
+
+void SpeedTester::setStaggerMs(int ms)
+{
+    m_plan.staggerMs = std::max(0, ms);
+}
+
+void SpeedTester::setReadEnabled(bool enabled)
+{
+    m_plan.readEnabled = enabled;
+}
+
+void SpeedTester::setRollingParams(qint64 fileSize, qint64 freeBytes, int refills)
+{
+    m_plan.rollFileSize = fileSize;
+    m_plan.rollFreeBytes = freeBytes;
+    m_plan.rollRefills = std::max(0, refills);
+}
+
+void SpeedTester::requestStop()
+{
+    m_stopFlag.store(1, std::memory_order_relaxed);
+}
+
+bool SpeedTester::stopRequested() const
+{
+    return m_stopFlag.load(std::memory_order_relaxed) != 0;
+}
+
+void SpeedTester::run()
+{
+    m_stopFlag.store(0, std::memory_order_relaxed);
+    const TestMode mode = testModeOf(m_plan);
+
+    m_targetFiles.clear();
+    m_fileSizes.clear();
+    // Whole blocks are the unit of every size below; without a positive block there is
+    // nothing that could be transferred.
+    if (m_plan.blockSize <= 0) {
+        emit testError(tr("MsgSizeLtBlock"));
+        return;
+    }
+
+    TestFileList files;
+    if (mode == TestMode::ExternalFiles) {
+        files = TestFileList::externalFiles(m_plan.rootPath, m_plan.sourceFiles, m_plan.blockSize);
+        for (const QString& skipped : files.skippedSources())
+            emit log(tr("LogSkipSmall").arg(skipped));
+        if (files.isEmpty()) {
+            emit testError(tr("LogNoValidFiles"));
+            return;
+        }
+    } else {
+        const qint64 perFile = m_plan.testSize / m_plan.blockSize * m_plan.blockSize;
+        if (perFile <= 0) {
+            emit testError(tr("MsgSizeLtBlock"));
+            return;
+        }
+        const int streams = qBound(1, m_plan.streamCount, MaxStreams);
+        files = TestFileList::randomData(m_plan.rootPath, perFile, streams);
+    }
+    m_targetFiles = files.targets();
+    m_fileSizes = files.sizes();
+    m_plan.testSize = files.totalBytes();
+
+    const int n = m_targetFiles.size();
+    emit log(tr("LogTestStart"));
+    if (mode == TestMode::ExternalFiles)
+        emit log(n >= 2 ? tr("LogModeExternalN").arg(n) : tr("LogModeExternal"));
+    else
+        emit log(n >= 2 ? tr("LogModeRandomN").arg(n) : tr("LogModeRandom"));
+    emit log(tr("LogSizeBlock").arg(m_plan.testSize / 1048576).arg(m_plan.blockSize / 1024));
+
+    const bool written =
+        runPhase(WorkerMode::Write, files.keptSources(), m_targetFiles, m_fileSizes,
+                 m_plan.blockSize, m_plan.testSize, &m_stopFlag, m_plan.staggerMs, true);
+    if (!written || stopRequested()) {
+        removeTestFiles();
+        if (stopRequested())
+            emit log(tr("LogUserCancelled"));
+        return;
+    }
+
+    if (!m_plan.readEnabled) {
+        emit log(tr("LogReadDisabled"));
+        removeTestFiles();
+    } else {
+        const bool read =
+            runPhase(WorkerMode::Read, QStringList(), m_targetFiles, m_fileSizes, m_plan.blockSize,
+                     m_plan.testSize, &m_stopFlag, m_plan.staggerMs, false);
+        removeTestFiles();
+        if (!read)
+            return;
+    }
+    if (stopRequested())
+        return;
+    emit log(tr("LogTestDone"));
+}
+
+void SpeedTester::removeTestFiles()
+{
+    for (const QString& path : qAsConst(m_targetFiles))
+        QFile::remove(path);
+}
+
+bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QStringList& targets,
+                           const QVector<qint64>& sizes, qint64 blockSize, qint64 expectedTotal,
+                           std::atomic<int>* stopFlag, int staggerMs, bool isWrite)
+{
+    const int n = targets.size();
+    if (n == 0)
+        return false;
+    const auto stopped = [stopFlag] {
+        return stopFlag && stopFlag->load(std::memory_order_relaxed) != 0;
+    };
+
+    const QString stagger = QString::number(staggerMs / 1000.0, 'f', 1);
+    if (isWrite) {
+        if (sources.isEmpty())
+            emit log(tr("LogWriteRandom"));
+        else if (n > 1)
+            emit log(tr("LogWriteParallelFiles").arg(QString::number(n), stagger));
+        else
+            emit log(tr("LogWriteFileCopy"));
+    } else {
+        emit log(n < 2 ? tr("LogRead")
+                       : tr("LogReadParallelFiles").arg(QString::number(n), stagger));
+    }
+
+    Phase phase;
+    phase.mode = mode;
+    phase.sources = sources;
+    phase.targets = targets;
+    phase.sizes = sizes;
+    phase.expectedTotal = expectedTotal;
+    for (int i = 0; i < n; ++i) {
+        const QString source = sources.isEmpty() ? QString() : sources.value(i);
+        phase.workers.push_back(std::make_unique<FileWorker>(
+            static_cast<int>(mode), source, targets[i], sizes.value(i), blockSize, stopFlag));
+    }
+    phase.started.fill(false, n);
+    phase.finished.fill(false, n);
+    phase.lastTime.fill(0, n);
+    phase.lastBytes.fill(0, n);
+
+    phase.phaseClock.start();
+    phase.workers[0]->start();
+    phase.started[0] = true;
+    phase.lastTime[0] = phase.phaseClock.elapsed();
+    if (n != 1)
+        logStreamStart(phase, 0);
+    phase.averageClock.start();
+    phase.sampleClock.start();
+
+    // Supervision: start the streams on their schedule, sample about every 200 ms, and
+    // notice the end of the last worker or a stop within one tick.
+    int next = 1;
+    for (;;) {
+        while (next < n && phase.phaseClock.elapsed() >= qint64(staggerMs) * next) {
+            phase.workers[next]->start();
+            phase.started[next] = true;
+            phase.lastTime[next] = phase.phaseClock.elapsed();
+            logStreamStart(phase, next);
+            ++next;
+        }
+        if (stopped())
+            break;
+        if (next >= n && !phase.anyRunning())
+            break;
+        if (phase.sampleClock.elapsed() > SampleIntervalMs)
+            sampleProgress(phase, phase.totalBytes(), false);
+        msleep(TickMs);
+    }
+
+    for (const auto& w : phase.workers)
+        w->wait();
+    // A stop ends the phase silently; errors that happened before it are not reported.
+    if (stopped())
+        return false;
+
+    const qint64 total = phase.totalBytes();
+    sampleProgress(phase, total, true);
+
+    QStringList errors;
+    for (const auto& w : phase.workers) {
+        if (!w->succeeded() && !w->errorString().isEmpty())
+            errors.append(w->errorString());
+    }
+    if (!errors.isEmpty()) {
+        emit testError(errors.join(QLatin1Char('\n')));
+        return false;
+    }
+
+    const double avg = total / BytesPerMB / secondsOf(phase.averageClock);
+    const QString avgText = QString::number(avg, 'f', 2);
+    if (mode == WorkerMode::Write) {
+        emit writeProgress(100, avg, avg);
+        emit writeFinished(avg);
+        emit log(tr("LogWriteDone").arg(avgText));
+    } else {
+        emit readProgress(100, avg, avg);
+        emit readFinished(avg);
+        emit log(tr("LogReadDone").arg(avgText));
+    }
+    return true;
+}
+
+void SpeedTester::sampleProgress(Phase& phase, qint64 total, bool final)
+{
+    const double current = (total - phase.lastTotal) / BytesPerMB / secondsOf(phase.sampleClock);
+    const double averageSeconds = secondsOf(phase.averageClock);
+    const double average = total / BytesPerMB / averageSeconds;
+    const int percent = percentOf(total, phase.expectedTotal, final);
+    const bool writing = phase.mode == WorkerMode::Write;
+    if (writing)
+        emit writeProgress(percent, current, average);
+    else
+        emit readProgress(percent, current, average);
+
+    const qint64 now = phase.phaseClock.elapsed();
+    for (int i = 0; i < int(phase.workers.size()); ++i) {
+        if (!phase.started[i] || phase.finished[i])
+            continue;
+        const FileWorker& worker = *phase.workers[i];
+        const qint64 bytes = worker.bytesDone();
+        if (bytes == 0) {
+            // The stream's first interval starts at the last sample before its first bytes.
+            phase.lastTime[i] = now;
+            continue;
+        }
+        const double interval = std::max(0.001, (now - phase.lastTime[i]) / 1000.0);
+        const double streamCurrent = (bytes - phase.lastBytes[i]) / BytesPerMB / interval;
+        // Every stream's average runs on the phase's clock, not from its own start.
+        const double streamAverage = bytes / BytesPerMB / averageSeconds;
+        const int streamPercent = percentOf(bytes, phase.sizes.value(i), final);
+        if (writing)
+            emit fileWriteSample(i, streamPercent, streamCurrent, streamAverage);
+        else
+            emit fileReadSample(i, streamPercent, streamCurrent, streamAverage);
+        phase.lastBytes[i] = bytes;
+        phase.lastTime[i] = now;
+        if (worker.isFinished() && bytes >= phase.sizes.value(i))
+            phase.finished[i] = true;
+    }
+    phase.lastTotal = total;
+    phase.sampleClock.restart();
+}
+
+void SpeedTester::logStreamStart(const Phase& phase, int i)
+{
+    const QString& path =
+        !phase.sources.isEmpty() && i < phase.sources.size() ? phase.sources[i] : phase.targets[i];
+    const QString label =
+        QStringLiteral("#%1: %2").arg(QString::number(i + 1), QFileInfo(path).fileName());
+    emit log(phase.mode == WorkerMode::Write ? tr("LogBeginWrite").arg(label)
+                                             : tr("LogBeginRead").arg(label));
+}

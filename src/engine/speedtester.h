@@ -1,0 +1,75 @@
+#pragma once
+
+#include "engine/testplan.h"
+
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <QVector>
+#include <atomic>
+
+// The test engine: one object carries out one run on its own thread. The window hands it a
+// TestPlan through the setters before start(); everything the engine has to say leaves it
+// through its signals, and the only thing that can be done to a running engine is
+// requestStop().
+class SpeedTester : public QThread
+{
+    Q_OBJECT
+public:
+    explicit SpeedTester(QObject* parent = nullptr);
+    // Requests a stop and waits for the run to wind down (at most one block per stream).
+    ~SpeedTester() override;
+
+    // Plan setters: call only while the thread is not running.
+    void setRootPath(const QString& rootPath);
+    void setTestSize(qint64 bytes);
+    void setBlockSize(qint64 bytes);
+    void setSourceFiles(const QStringList& files);
+    void setStreamCount(int count); // kept within 1..16
+    void setStaggerMs(int ms);      // negative gives 0
+    void setReadEnabled(bool enabled);
+    void setRollingParams(qint64 fileSize, qint64 freeBytes, int refills); // refills >= 0
+
+    // Callable from any thread at any time; returns at once. A request made before the
+    // thread runs is discarded when the run begins.
+    void requestStop();
+
+    // The plan as set (testSize is the run's total once run() has built its files).
+    const TestPlan& plan() const { return m_plan; }
+    // The run's test files and the bytes of each; kept after run() has returned.
+    const QStringList& targetFiles() const { return m_targetFiles; }
+    const QVector<qint64>& fileSizes() const { return m_fileSizes; }
+
+signals:
+    void writeProgress(int percent, double currentSpeedMBps, double avgSpeedMBps);
+    void readProgress(int percent, double currentSpeedMBps, double avgSpeedMBps);
+    void fileWriteSample(int fileIdx, int percent, double curMBps, double avgMBps);
+    void fileReadSample(int fileIdx, int percent, double curMBps, double avgMBps);
+    void writeFinished(double avgSpeedMBps);
+    void readFinished(double avgSpeedMBps);
+    void testError(QString message);
+    void log(QString message);
+    void rollingFileProgress(int currentFile, int totalFiles, qlonglong bytesWritten,
+                             qlonglong bytesTotal);
+
+protected:
+    void run() override;
+
+private:
+    struct Phase;
+
+    // One timed pass over all test files; true only when every stream completed and no
+    // stop was requested.
+    bool runPhase(WorkerMode mode, const QStringList& sources, const QStringList& targets,
+                  const QVector<qint64>& sizes, qint64 blockSize, qint64 expectedTotal,
+                  std::atomic<int>* stopFlag, int staggerMs, bool isWrite);
+    void sampleProgress(Phase& phase, qint64 total, bool final);
+    void logStreamStart(const Phase& phase, int i);
+    void removeTestFiles();
+    bool stopRequested() const;
+
+    TestPlan m_plan;
+    QStringList m_targetFiles;
+    QVector<qint64> m_fileSizes;
+    std::atomic<int> m_stopFlag{0};
+};
