@@ -1,0 +1,321 @@
+// The engine against an emulated card: a loop device whose bandwidth the kernel caps, set up
+// by bench/card-sim, which hands over the card's root and the caps in the environment.
+
+#include "engine/speedtester.h"
+#include "i18n/i18n.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QtTest>
+#include <algorithm>
+
+namespace {
+
+const double kMB = 1048576.0;
+
+// Every signal of one run as the window would receive it: queued onto this thread.
+class RunRecord : public QObject
+{
+    Q_OBJECT
+public:
+    struct Progress
+    {
+        int percent;
+        double current;
+        double avg;
+    };
+    struct StreamSample
+    {
+        int fileIdx;
+        int percent;
+        double cur;
+        double avg;
+    };
+
+    explicit RunRecord(SpeedTester* tester)
+    {
+        connect(tester, &SpeedTester::writeProgress, this, [this](int p, double c, double a) {
+            write.append({p, c, a});
+        });
+        connect(tester, &SpeedTester::readProgress, this, [this](int p, double c, double a) {
+            read.append({p, c, a});
+        });
+        connect(tester, &SpeedTester::fileWriteSample, this,
+                [this](int i, int p, double c, double a) {
+                    writeStreams.append({i, p, c, a});
+                });
+        connect(tester, &SpeedTester::fileReadSample, this,
+                [this](int i, int p, double c, double a) {
+                    readStreams.append({i, p, c, a});
+                });
+        connect(tester, &SpeedTester::writeFinished, this,
+                [this](double a) { writeFinished.append(a); });
+        connect(tester, &SpeedTester::readFinished, this,
+                [this](double a) { readFinished.append(a); });
+        connect(tester, &SpeedTester::testError, this,
+                [this](const QString& m) { errors.append(m); });
+        connect(tester, &SpeedTester::log, this, [this](const QString& m) { logLines.append(m); });
+        // Queued like every other signal, so it arrives after all of them.
+        connect(tester, &QThread::finished, this, [this] { finished = true; });
+    }
+
+    QVector<Progress> write, read;
+    QVector<StreamSample> writeStreams, readStreams;
+    QVector<double> writeFinished, readFinished;
+    QStringList errors, logLines;
+    bool finished = false;
+};
+
+QStringList cardEntries(const QString& root)
+{
+    QStringList entries =
+        QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    entries.sort();
+    return entries;
+}
+
+double median(QVector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void randomDataWriteAndReadBackRunAtTheCaps();
+    void stopDuringTheWriteLeavesNothingOnTheCard();
+    void streamThatCannotCreateItsFileIsReportedAndCleanedUp();
+
+private:
+    void startAndWait(SpeedTester* tester, RunRecord* record);
+    void checkPhase(const char* name, const QVector<RunRecord::Progress>& progress,
+                    const QVector<RunRecord::StreamSample>& streams, const QVector<double>& done,
+                    int streamCount, double capMBps);
+
+    QString m_root; // the card's root with its trailing separator
+    double m_writeCapMBps = 0;
+    double m_readCapMBps = 0;
+    QStringList m_entriesBefore;
+};
+
+void TestEndToEnd::initTestCase()
+{
+    const QByteArray root = qgetenv("CARD_ROOT");
+    if (root.isEmpty())
+        QSKIP("Needs an emulated card: run through bench/card-sim (root, loop device, blkio).");
+    m_root = QDir(QString::fromLocal8Bit(root)).absolutePath() + QLatin1Char('/');
+    QVERIFY2(QFileInfo(m_root).isDir(), qPrintable(m_root));
+    m_writeCapMBps = qgetenv("CARD_WRITE_BPS").toDouble() / kMB;
+    m_readCapMBps = qgetenv("CARD_READ_BPS").toDouble() / kMB;
+    if (m_writeCapMBps <= 0 || m_readCapMBps <= 0)
+        QSKIP("The emulated card needs both a write and a read cap for these checks.");
+
+    // The log lines are compared in English; private settings so the user's stay untouched.
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("QuorvelTests"));
+    QCoreApplication::setApplicationName(QStringLiteral("tst_e2e"));
+    QSettings().setValue(QStringLiteral("ui/language"), 1);
+    I18n::instance()->initLanguage();
+    QCOMPARE(I18n::instance()->language(), English);
+}
+
+void TestEndToEnd::init()
+{
+    m_entriesBefore = cardEntries(m_root);
+}
+
+void TestEndToEnd::cleanup()
+{
+    // Whatever a test did, the next one starts from the same card.
+    const QStringList now = cardEntries(m_root);
+    for (const QString& name : now) {
+        if (!m_entriesBefore.contains(name)) {
+            QDir(m_root + name).removeRecursively();
+            QFile::remove(m_root + name);
+        }
+    }
+}
+
+void TestEndToEnd::startAndWait(SpeedTester* tester, RunRecord* record)
+{
+    tester->start();
+    // Generous: the run itself takes a few seconds, the machine may be busy.
+    QTRY_VERIFY_WITH_TIMEOUT(record->finished, 180000);
+    QVERIFY(tester->wait(10000));
+}
+
+void TestEndToEnd::checkPhase(const char* name, const QVector<RunRecord::Progress>& progress,
+                              const QVector<RunRecord::StreamSample>& streams,
+                              const QVector<double>& done, int streamCount, double capMBps)
+{
+    QVERIFY2(done.size() == 1, name);
+    const double avg = done.first();
+    // The card's speed is the kernel's cap, so a sound measurement lands close to it.
+    QVERIFY2(avg > capMBps * 0.9 && avg < capMBps * 1.1,
+             qPrintable(QStringLiteral("%1 average %2 MB/s, cap %3 MB/s")
+                            .arg(QLatin1String(name))
+                            .arg(avg)
+                            .arg(capMBps)));
+
+    QVERIFY2(!progress.isEmpty(), name);
+    const RunRecord::Progress closing = progress.last();
+    QCOMPARE(closing.percent, 100);
+    QCOMPARE(closing.avg, avg);
+    QCOMPARE(closing.current, avg);
+
+    int lastPercent = 0;
+    QVector<double> currents;
+    for (int i = 0; i < progress.size(); ++i) {
+        const RunRecord::Progress& p = progress.at(i);
+        QVERIFY2(p.percent >= lastPercent && p.percent <= 100, name);
+        lastPercent = p.percent;
+        QVERIFY2(p.current >= 0 && p.avg >= 0, name);
+        // The periodic samples, not the closing pair.
+        if (p.percent < 100)
+            currents.append(p.current);
+    }
+    // A few seconds at 4 to 5 samples a second; far fewer means the sampling stalled.
+    QVERIFY2(
+        currents.size() >= 3,
+        qPrintable(
+            QStringLiteral("%1: only %2 samples").arg(QLatin1String(name)).arg(currents.size())));
+    const double typical = median(currents);
+    QVERIFY2(typical > capMBps * 0.75 && typical < capMBps * 1.25,
+             qPrintable(QStringLiteral("%1 median current speed %2 MB/s, cap %3 MB/s")
+                            .arg(QLatin1String(name))
+                            .arg(typical)
+                            .arg(capMBps)));
+
+    QVector<int> streamPercent(streamCount, 0);
+    QVector<double> streamAvg(streamCount, -1);
+    for (const RunRecord::StreamSample& s : streams) {
+        QVERIFY2(s.fileIdx >= 0 && s.fileIdx < streamCount, name);
+        QVERIFY2(s.percent >= streamPercent[s.fileIdx] && s.percent <= 100, name);
+        streamPercent[s.fileIdx] = s.percent;
+        streamAvg[s.fileIdx] = s.avg;
+    }
+    double sum = 0;
+    for (int i = 0; i < streamCount; ++i) {
+        QVERIFY2(streamPercent.at(i) == 100, qPrintable(QStringLiteral("%1 stream %2 ended at %3 %")
+                                                            .arg(QLatin1String(name))
+                                                            .arg(i)
+                                                            .arg(streamPercent.at(i))));
+        QVERIFY2(streamAvg.at(i) > 0, name);
+        sum += streamAvg.at(i);
+    }
+    // All stream averages share the phase clock, so they add up to the card's figure.
+    QVERIFY2(qAbs(sum - avg) < avg * 0.1,
+             qPrintable(QStringLiteral("%1: streams add up to %2 MB/s, card %3 MB/s")
+                            .arg(QLatin1String(name))
+                            .arg(sum)
+                            .arg(avg)));
+}
+
+void TestEndToEnd::randomDataWriteAndReadBackRunAtTheCaps()
+{
+    const int streams = 2;
+    // About 2.5 s of writing and 1.2 s of reading at 20 / 40 MB/s.
+    const qint64 perStream = qint64(m_writeCapMBps * kMB * 1.25) / 1048576 * 1048576;
+    SpeedTester tester;
+    tester.setRootPath(m_root);
+    tester.setTestSize(perStream);
+    tester.setBlockSize(1048576);
+    tester.setStreamCount(streams);
+    tester.setReadEnabled(true);
+    RunRecord record(&tester);
+    startAndWait(&tester, &record);
+
+    QVERIFY2(record.errors.isEmpty(), qPrintable(record.errors.join(QLatin1Char('\n'))));
+    checkPhase("write", record.write, record.writeStreams, record.writeFinished, streams,
+               m_writeCapMBps);
+    checkPhase("read", record.read, record.readStreams, record.readFinished, streams,
+               m_readCapMBps);
+
+    QVERIFY(!record.logLines.isEmpty());
+    QCOMPARE(record.logLines.first(), QStringLiteral("========== Speed test started =========="));
+    QCOMPARE(record.logLines.last(), QStringLiteral("========== Test complete =========="));
+    QVERIFY(record.logLines.contains(QStringLiteral("Write complete. Avg speed: %1 MB/s")
+                                         .arg(record.writeFinished.value(0), 0, 'f', 2)));
+    QVERIFY(record.logLines.contains(QStringLiteral("Read complete. Avg speed: %1 MB/s")
+                                         .arg(record.readFinished.value(0), 0, 'f', 2)));
+    QCOMPARE(tester.plan().testSize, perStream * streams);
+
+    QCOMPARE(cardEntries(m_root), m_entriesBefore);
+}
+
+void TestEndToEnd::stopDuringTheWriteLeavesNothingOnTheCard()
+{
+    SpeedTester tester;
+    tester.setRootPath(m_root);
+    // Far more than the card holds: only the stop can end this run in time.
+    tester.setTestSize(qint64(4) * 1073741824);
+    tester.setStreamCount(2);
+    tester.setReadEnabled(true);
+    RunRecord record(&tester);
+    // Stop as soon as both streams are seen moving, as a user pressing Stop would.
+    connect(&tester, &SpeedTester::fileWriteSample, &record, [&tester](int fileIdx) {
+        if (fileIdx == 1)
+            tester.requestStop();
+    });
+    startAndWait(&tester, &record);
+
+    QVERIFY(!record.writeStreams.isEmpty());
+    QVERIFY(record.writeFinished.isEmpty());
+    QVERIFY(record.read.isEmpty());
+    QVERIFY(record.readFinished.isEmpty());
+    QVERIFY2(record.errors.isEmpty(), qPrintable(record.errors.join(QLatin1Char('\n'))));
+    // No closing sample after a stop.
+    for (const RunRecord::Progress& p : qAsConst(record.write))
+        QVERIFY(p.percent < 100);
+    QCOMPARE(record.logLines.last(), QStringLiteral("Test cancelled by user."));
+    QVERIFY(!record.logLines.contains(QStringLiteral("========== Test complete ==========")));
+    QCOMPARE(cardEntries(m_root), m_entriesBefore);
+}
+
+void TestEndToEnd::streamThatCannotCreateItsFileIsReportedAndCleanedUp()
+{
+    // A folder in the way of the second stream's file: that stream cannot create it.
+    const QString blocked = m_root + QStringLiteral("__card_speed_test_2.dat");
+    QVERIFY(QDir().mkdir(blocked));
+    SpeedTester tester;
+    tester.setRootPath(m_root);
+    tester.setTestSize(qint64(8) * 1048576);
+    tester.setStreamCount(2);
+    tester.setReadEnabled(true);
+    RunRecord record(&tester);
+    startAndWait(&tester, &record);
+
+    QCOMPARE(record.errors.size(), 1);
+    QCOMPARE(record.errors.first(), QStringLiteral("Cannot create target file: %1").arg(blocked));
+    // The first stream still wrote its whole file before the phase ended.
+    QVERIFY(!record.write.isEmpty());
+    QCOMPARE(record.write.last().percent, 100);
+    bool firstStreamDone = false;
+    for (const RunRecord::StreamSample& s : qAsConst(record.writeStreams)) {
+        QCOMPARE(s.fileIdx, 0);
+        firstStreamDone = s.percent == 100;
+    }
+    QVERIFY(firstStreamDone);
+    QVERIFY(record.writeFinished.isEmpty());
+    QVERIFY(record.read.isEmpty());
+    QVERIFY(!record.logLines.contains(QStringLiteral("========== Test complete ==========")));
+
+    // The first stream's file is gone; the folder, not the engine's, is left alone.
+    QVERIFY(!QFile::exists(m_root + QStringLiteral("__card_speed_test_1.dat")));
+    QVERIFY(QFileInfo(blocked).isDir());
+    QVERIFY(QDir().rmdir(blocked));
+    QCOMPARE(cardEntries(m_root), m_entriesBefore);
+}
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_e2e.moc"
