@@ -1,0 +1,427 @@
+#include "chart/chartgeometry.h"
+#include "chart/speedchartwidget.h"
+
+#include <QImage>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTranslator>
+#include <QtTest>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#if __has_include("i18n/i18n.h")
+#include "i18n/i18n.h"
+#define HAVE_I18N 1
+#endif
+
+namespace {
+
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+// Answers the chart's captions with fixed texts, as a catalogue would.
+class CaptionTranslator : public QTranslator
+{
+public:
+    QString translate(const char* context, const char* source, const char*, int) const override
+    {
+        if (QByteArray(context) != "SpeedChartWidget")
+            return QString();
+        return QHash<QString, QString>{{"写入", "Write"}, {"读取", "Read"}}.value(source);
+    }
+    bool isEmpty() const override { return false; }
+};
+
+// Lets a test call the chart's own event handler, past QWidget::event.
+class ChartProbe : public SpeedChartWidget
+{
+public:
+    using SpeedChartWidget::changeEvent;
+};
+
+const QColor WindowColor(0x30, 0x60, 0x90);
+const QColor PlotFill(0xFA, 0xFA, 0xFA);
+const QColor Blue(0x21, 0x96, 0xF3);
+
+// 400 x 200 with the read half shown: plot 55..344 x 14..179, split at 200, grid rows 179,
+// 146, 113, 80, 47, 13. With it hidden: plot right 389, split 390.
+constexpr int W = 400;
+constexpr int H = 200;
+
+void prepare(SpeedChartWidget& w, int streams, bool readVisible = true)
+{
+    QPalette pal = w.palette();
+    pal.setColor(QPalette::Window, WindowColor);
+    w.setPalette(pal);
+    w.resize(W, H);
+    w.setReadVisible(readVisible);
+    QStringList names;
+    for (int i = 0; i < streams; ++i)
+        names << QString::number(i);
+    w.setStreams(names);
+}
+
+QImage renderChart(SpeedChartWidget& w)
+{
+    QImage img(W, H, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::black);
+    w.render(&img);
+    return img;
+}
+
+bool near(QColor a, QColor b, int tol = 2)
+{
+    return std::abs(a.red() - b.red()) <= tol && std::abs(a.green() - b.green()) <= tol &&
+           std::abs(a.blue() - b.blue()) <= tol;
+}
+
+bool isBlank(const QImage& img, const QRect& r)
+{
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (img.pixelColor(x, y) != WindowColor)
+                return false;
+    return true;
+}
+
+} // namespace
+
+class TestChart : public QObject
+{
+    Q_OBJECT
+
+    ChartProbe* shown = nullptr;
+    PaintCounter counter;
+
+    int paintsDuring(const std::function<void()>& action)
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+        counter.paints = 0;
+        action();
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+        return counter.paints;
+    }
+
+private slots:
+    void initTestCase()
+    {
+#ifdef HAVE_I18N
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName("QuorvelTests");
+        QCoreApplication::setApplicationName("tst_chart");
+        QSettings().setValue("ui/language", 1);
+        I18n::instance()->initLanguage();
+#endif
+        shown = new ChartProbe;
+        shown->resize(W, H);
+        shown->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shown));
+        shown->installEventFilter(&counter);
+    }
+    void cleanupTestCase()
+    {
+        delete shown;
+    }
+
+    void samplesAndRepaints()
+    {
+        SpeedChartWidget& w = *shown;
+        QVERIFY(paintsDuring([&] { w.setStreams({"a", "b", "c"}); }) > 0);
+        QCOMPARE(paintsDuring([&] {
+                     w.addWriteSample(-1, 10, 5.0);
+                     w.addWriteSample(3, 10, 5.0);
+                     w.addReadSample(-1, 10, 5.0);
+                     w.addReadSample(3, 10, 5.0);
+                     w.addWriteSample(0, 10, std::numeric_limits<double>::infinity());
+                     w.addReadSample(1, 10, std::nan(""));
+                 }),
+                 0);
+        QVERIFY(paintsDuring([&] { w.addWriteSample(2, 50, 12.0); }) > 0);
+        for (int s = 0; s < 3; ++s)
+            QVERIFY(w.writeSpeedOf(s).size() == (s == 2) && w.readSpeedOf(s).isEmpty());
+        QCOMPARE(w.writePercentOf(2), QVector<int>{50});
+        QCOMPARE(w.writeSmoothedOf(2), QVector<double>{12.0});
+
+        w.addReadSample(1, 150, 1.0);
+        w.addReadSample(1, -5, 2.0);
+        w.addReadSample(1, 100, 3.0);
+        QCOMPARE(w.readPercentOf(1), (QVector<int>{100, 0, 100}));
+        QCOMPARE(w.readSpeedOf(1), (QVector<double>{1.0, 2.0, 3.0}));
+
+        QVERIFY(paintsDuring([&] { w.setReadVisible(false); }) > 0);
+        QCOMPARE(w.readSpeedOf(1).size(), 3);
+        w.setReadVisible(true);
+
+        QVERIFY(paintsDuring([&] { w.clearSamples(); }) > 0);
+        QCOMPARE(w.names(), (QStringList{"a", "b", "c"}));
+        for (int s = 0; s < 3; ++s)
+            QVERIFY(w.writeSpeedOf(s).isEmpty() && w.readSmoothedOf(s).isEmpty());
+        w.addReadSample(0, 10, 5.0);
+        QCOMPARE(w.readSpeedOf(0).size(), 1);
+
+        w.setStreams({"x", "y"});
+        QVERIFY(w.streamCount() == 2 && w.readSpeedOf(0).isEmpty());
+        w.setStreams({});
+        w.addWriteSample(0, 10, 5.0);
+        QVERIFY(w.streamCount() == 0 && w.writeSpeedOf(0).isEmpty());
+    }
+
+    void movingMean()
+    {
+        SpeedChartWidget w;
+        w.setStreams({"a", "b"});
+        for (int m = 1; m <= 20; ++m) {
+            w.addWriteSample(1, m, 10.0 * m);
+            // Mean of 10 * j for j from max(1, m - 14) to m.
+            const int from = std::max(1, m - 14);
+            QCOMPARE(w.writeSmoothedOf(1).last(), 10.0 * (from + m) / 2);
+        }
+        QCOMPARE(w.writeSmoothedOf(1).mid(0, 2), (QVector<double>{10.0, 15.0}));
+        QCOMPARE(w.writeSmoothedOf(1)[19], 130.0);
+        QCOMPARE(w.writeSpeedOf(1)[19], 200.0);
+        QVERIFY(w.readSmoothedOf(1).isEmpty() && w.writeSmoothedOf(0).isEmpty());
+    }
+
+    void languageChangeRepaints()
+    {
+        auto paintsAfter = [&](QEvent::Type type) {
+            return paintsDuring([&] {
+                QEvent event(type);
+                shown->changeEvent(&event);
+            });
+        };
+        QVERIFY(paintsAfter(QEvent::LanguageChange) > 0);
+        QCOMPARE(paintsAfter(QEvent::ToolTipChange), 0);
+        CaptionTranslator tr;
+        QVERIFY(paintsDuring([&] { QCoreApplication::installTranslator(&tr); }) > 0);
+        QVERIFY(paintsDuring([&] { QCoreApplication::removeTranslator(&tr); }) > 0);
+    }
+
+    void niceCeilValues()
+    {
+        const QVector<QPair<double, double>> examples = {{10.8, 12},    {27, 30},   {99.36, 100},
+                                                         {100.44, 120}, {0.5, 0.5}, {8.01, 10}};
+        for (const auto& e : examples)
+            QCOMPARE(niceCeil(e.first), e.second);
+
+        // The series from decimal text, so each value is the double nearest the exact one.
+        QVector<double> series;
+        for (int e = -9; e <= 14; ++e)
+            for (const char* m : {"1", "1.2", "1.5", "2", "2.5", "3", "4", "5", "6", "8"})
+                series << QStringLiteral("%1e%2").arg(QLatin1String(m)).arg(e).toDouble();
+        std::sort(series.begin(), series.end());
+        QVector<double> inputs;
+        for (double v : series)
+            if (v >= 1e-7 && v <= 1e12)
+                inputs << v << std::nextafter(v, 0.0) << std::nextafter(v, 1e300);
+        for (double x = 1e-7; x < 1e12; x *= 1.0137)
+            inputs << x;
+        for (double x : inputs) {
+            const double expected = *std::lower_bound(series.begin(), series.end(), x);
+            if (niceCeil(x) != expected)
+                QFAIL(qPrintable(QString("niceCeil(%1) = %2, expected %3")
+                                     .arg(x, 0, 'g', 17)
+                                     .arg(niceCeil(x), 0, 'g', 17)
+                                     .arg(expected, 0, 'g', 17)));
+        }
+        QCOMPARE(niceCeil(0.0), 0.0);
+        QCOMPARE(niceCeil(-3.0), -3.0);
+        QVERIFY(std::isnan(niceCeil(std::nan(""))));
+    }
+
+    void scalesAndGeometry()
+    {
+        QCOMPARE(chartScaleMaximum({}), 12.0);
+        QCOMPARE(chartScaleMaximum({{3.0, 9.9}, {}}), 12.0);
+        QCOMPARE(chartScaleMaximum({{3.0}, {25.0, 7.0}}), 30.0);
+        QCOMPARE(chartScaleMaximum({{22.0}}), 25.0);
+        QStringList labels;
+        for (double top : {12.0, 30.0, 25.0})
+            for (int i = 0; i <= 5; ++i)
+                labels << chartScaleLabel(i * top / 5);
+        QCOMPARE(labels.join(' '), QString("0.0 2.4 4.8 7.2 9.6 12 0.0 6.0 12 18 24 30 "
+                                           "0.0 5.0 10 15 20 25"));
+        QCOMPARE(chartStreamColor(3), QColor(0xF4, 0x43, 0x36));
+
+        const ChartGeometry g(W, H, true);
+        QCOMPARE(g.readX(50), 272.0);
+        QCOMPARE(g.valueY(6.0, 12.0), 96.0);
+        QCOMPARE(g.readCaptionRect(), QRect(200, 181, 145, 18));
+        QCOMPARE(g.legendStartX(10), 30);
+        QCOMPARE(ChartGeometry(W, H, false).writeCaptionRect(), QRect(55, 181, 335, 18));
+
+        // Runs of one percent keep their first and last point; a line must also cover the
+        // run's full height.
+        QVector<QLineF> spans;
+        auto y = [](double value) { return 179 - 166 * value / 12; };
+        QCOMPARE(
+            g.seriesPoints({0, 0, 0, 0, 5, 5, 10}, {1, 9, 0, 4, 2, 3, 7}, false, 12, &spans),
+            (QVector<QPointF>{{55, y(1)}, {55, y(4)}, {62.25, y(2)}, {62.25, y(3)}, {69.5, y(7)}}));
+        QCOMPARE(spans, QVector<QLineF>{QLineF(55, y(0), 55, y(9))});
+    }
+
+    void emptyAndBareChart()
+    {
+        SpeedChartWidget w;
+        prepare(w, 0);
+        QImage img = renderChart(w);
+        QCOMPARE(img.pixelColor(0, H - 1), WindowColor);
+        QCOMPARE(img.pixelColor(100, 100), PlotFill);
+        for (QPoint frame : {QPoint(55, 100), QPoint(344, 100), QPoint(100, 14), QPoint(100, 179)})
+            QCOMPARE(img.pixelColor(frame), QColor(0xC8, 0xC8, 0xC8));
+        QCOMPARE(img.pixelColor(54, 100), WindowColor);
+        QCOMPARE(img.pixelColor(100, 146), QColor(0xE1, 0xE1, 0xE1));
+        QCOMPARE(img.pixelColor(100, 145), PlotFill);
+        QCOMPARE(img.pixelColor(100, 13), QColor(0xE1, 0xE1, 0xE1));
+        QCOMPARE(img.pixelColor(200, 100), PlotFill);    // no divider
+        QCOMPARE(img.pixelColor(187, 23), PlotFill);     // no legend
+        QVERIFY(isBlank(img, QRect(55, 181, 290, 18)));  // no captions
+        QVERIFY(!isBlank(img, QRect(0, 0, 51, 14)));     // "MB/s"
+        QVERIFY(!isBlank(img, QRect(348, 105, 47, 16))); // right scale
+
+        prepare(w, 1);
+        img = renderChart(w);
+        QCOMPARE(img.pixelColor(200, 100), QColor(0xAA, 0xAA, 0xAA));
+        QCOMPARE(img.pixelColor(187, 23), Blue);
+        QVERIFY(!isBlank(img, QRect(55, 181, 290, 18)));
+
+        prepare(w, 9);
+        img = renderChart(w); // legend from 55 + (290 - 9 * 34) / 2 = 47
+        QCOMPARE(img.pixelColor(47 + 4, 23), Blue);
+        QCOMPARE(img.pixelColor(47 + 34 + 4, 23), QColor(0x4C, 0xAF, 0x50));
+        QCOMPARE(img.pixelColor(47 + 8 * 34 + 4, 23), Blue);
+    }
+
+    void areasAndLines()
+    {
+        // Flat 30 MB/s: scale 40, curve at y = 179 - 166 * 0.75 = 54.5.
+        for (int streams : {1, 2}) {
+            SpeedChartWidget w;
+            prepare(w, streams);
+            for (int pc = 0; pc <= 100; pc += 5)
+                w.addWriteSample(0, pc, 30.0);
+            const QImage img = renderChart(w);
+            const double t = (100.5 - 14) / (179 - 14); // gradient position of row 100
+            const double alpha = streams == 1 ? 180 - 130 * t : 90 - 65 * t;
+            auto mix = [&](int c) { return int(std::lround(250 + (c - 250) * alpha / 255)); };
+            const QColor area(mix(Blue.red()), mix(Blue.green()), mix(Blue.blue()));
+            QVERIFY2(near(img.pixelColor(120, 100), area, 4),
+                     qPrintable(img.pixelColor(120, 100).name() + " vs " + area.name()));
+            QVERIFY(near(img.pixelColor(120, 54), Blue.darker(120)));
+            QCOMPARE(img.pixelColor(120, 40), PlotFill);
+            QCOMPARE(img.pixelColor(300, 100), PlotFill); // read half empty
+        }
+
+        // A burst that rises and falls within one percent still shows as a vertical stroke
+        // at that percent: peak 100 gives a scale of 120, and 60 MB/s lies at y = 96.
+        SpeedChartWidget w;
+        prepare(w, 1);
+        for (int i = 0; i < 30; ++i)
+            w.addWriteSample(0, 10, 10.0);
+        for (double v : {100.0, 10.0})
+            for (int i = 0; i < 300; ++i)
+                w.addWriteSample(0, 50, v);
+        QCOMPARE(*std::max_element(w.writeSmoothedOf(0).begin(), w.writeSmoothedOf(0).end()),
+                 100.0);
+        const QImage img = renderChart(w);
+        QVERIFY(near(img.pixelColor(127, 96), Blue.darker(120)));
+        QCOMPARE(img.pixelColor(110, 96), PlotFill);
+    }
+
+    void hiddenReadHalf()
+    {
+        SpeedChartWidget w;
+        prepare(w, 1, false);
+        for (int pc = 0; pc <= 100; pc += 5) {
+            w.addWriteSample(0, pc, 30.0);
+            w.addReadSample(0, pc, 200.0);
+        }
+        QImage img = renderChart(w);
+        const QColor edge = img.pixelColor(385, 150); // write area reaches the far right
+        QVERIFY2(edge.blue() - edge.red() > 30, qPrintable(edge.name()));
+        QVERIFY(isBlank(img, QRect(392, 0, 8, H))); // no right-hand scale
+
+        // Stored read samples must not leak into the plot's last column.
+        w.clearSamples();
+        for (int pc = 0; pc <= 100; pc += 5) {
+            w.addWriteSample(0, pc / 2, 30.0);
+            w.addReadSample(0, pc, 200.0);
+        }
+        img = renderChart(w);
+        for (int y = 15; y < 179; ++y) {
+            const QColor c = img.pixelColor(388, y);
+            QVERIFY2(c.red() == c.blue(), qPrintable(QString::number(y) + " " + c.name()));
+        }
+    }
+
+    void unitsClearOfTopLabels()
+    {
+        SpeedChartWidget w;
+        prepare(w, 1);
+        w.addWriteSample(0, 50, 100.0);
+        w.addReadSample(0, 50, 100.0); // both scales end at 120
+        const QImage img = renderChart(w);
+        // Columns with ink in a band of rows: the unit alone reaches rows 0..5, the top
+        // label alone rows 15..20.
+        auto inkColumns = [&](int x1, int x2, int y1, int y2) {
+            QVector<int> cols;
+            for (int x = x1; x <= x2; ++x)
+                if (!isBlank(img, QRect(QPoint(x, y1), QPoint(x, y2))))
+                    cols << x;
+            return cols;
+        };
+        const QVector<int> leftUnit = inkColumns(0, 50, 0, 5);
+        const QVector<int> leftLabel = inkColumns(0, 50, 15, 20);
+        QVERIFY(!leftUnit.isEmpty() && !leftLabel.isEmpty());
+        QVERIFY(leftUnit.last() < leftLabel.first());
+        const QVector<int> rightUnit = inkColumns(348, W - 1, 0, 5);
+        const QVector<int> rightLabel = inkColumns(348, W - 1, 15, 20);
+        QVERIFY(!rightUnit.isEmpty() && !rightLabel.isEmpty());
+        QVERIFY(rightLabel.last() < rightUnit.first());
+    }
+
+    void captionsFollowLanguage()
+    {
+        SpeedChartWidget w;
+        prepare(w, 1);
+        auto captions = [&] { // write caption under 55..199, read caption under 200..344
+            const QImage img = renderChart(w);
+            return qMakePair(img.copy(55, 181, 145, 18), img.copy(200, 181, 145, 18));
+        };
+        const auto before = captions();
+        CaptionTranslator tr;
+        QCoreApplication::installTranslator(&tr);
+        const auto stub = captions();
+        QCoreApplication::removeTranslator(&tr);
+        QVERIFY(captions() == before);
+#ifdef HAVE_I18N
+        I18n::instance()->setLanguage(English);
+        if (QCoreApplication::translate("SpeedChartWidget", "写入") == QString("写入"))
+            QSKIP("the catalogue has no English chart captions yet");
+        I18n::instance()->setLanguage(SimplifiedChinese);
+        const auto chinese = captions();
+        QVERIFY(paintsDuring([] { I18n::instance()->setLanguage(English); }) > 0);
+        const auto english = captions();
+        QVERIFY(chinese.first != english.first && chinese.second != english.second);
+        QVERIFY(english == stub);
+#else
+        QVERIFY(stub.first != before.first && stub.second != before.second);
+#endif
+    }
+};
+
+QTEST_MAIN(TestChart)
+#include "tst_chart.moc"
