@@ -1,0 +1,103 @@
+#include "analysis/verdict.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+// Translation context for the verdict texts; the catalogue answers by key alone.
+struct VerdictTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(VerdictTexts)
+};
+
+Verdict judgeCardMinimum(double min, double failBelow, double warnBelow)
+{
+    if (min < failBelow)
+        return Verdict::Fail;
+    if (min < warnBelow)
+        return Verdict::Warn;
+    return Verdict::Pass;
+}
+
+QString fixed(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals);
+}
+
+} // namespace
+
+Verdict judgeMetrics(const StreamMetrics& m, double threshold, const VerdictRules& rules)
+{
+    if (m.avg <= 0.0)
+        return Verdict::Pass;
+    if (m.jitter > rules.jitterFail || m.cv > rules.cvFail || m.dropRatio > rules.dropFail ||
+        m.min < rules.minSpeedMult * threshold)
+        return Verdict::Fail;
+    if (m.jitter > rules.jitterWarn || m.cv > rules.cvWarn || m.dropRatio > rules.dropWarn ||
+        m.min < threshold)
+        return Verdict::Warn;
+    return Verdict::Pass;
+}
+
+RowVerdict judgeCardTotalRow(const StreamMetrics& write, const StreamMetrics& read,
+                             const VerdictRules& rules, bool readEnabled)
+{
+    RowVerdict v;
+    v.write = combineVerdicts(judgeMetrics(write, 0.0, rules),
+                              judgeCardMinimum(write.min, rules.aggWriteFail, rules.aggWriteWarn));
+    if (readEnabled) {
+        v.read = combineVerdicts(judgeMetrics(read, 0.0, rules),
+                                 judgeCardMinimum(read.min, rules.aggReadFail, rules.aggReadWarn));
+    }
+    return v;
+}
+
+RowVerdict judgeStreamRow(const StreamMetrics& write, const StreamMetrics& read,
+                          const VerdictRules& rules, bool readEnabled)
+{
+    RowVerdict v;
+    v.write = judgeMetrics(write, rules.perStreamWrite, rules);
+    if (readEnabled && read.avg > 0.0)
+        v.read = judgeMetrics(read, rules.perStreamRead, rules);
+    return v;
+}
+
+QVector<RowVerdict> judgeRows(const QVector<StreamMetrics>& writeRows,
+                              const QVector<StreamMetrics>& readRows, const VerdictRules& rules,
+                              bool readEnabled)
+{
+    QVector<RowVerdict> verdicts;
+    verdicts.reserve(writeRows.size());
+    for (int row = 0; row < writeRows.size(); ++row) {
+        const StreamMetrics read = row < readRows.size() ? readRows[row] : StreamMetrics();
+        verdicts.append(row == 0 ? judgeCardTotalRow(writeRows[row], read, rules, readEnabled)
+                                 : judgeStreamRow(writeRows[row], read, rules, readEnabled));
+    }
+    return verdicts;
+}
+
+QString verdictTooltip(const StreamMetrics& write, const StreamMetrics& read,
+                       const VerdictRules& rules)
+{
+    // One placeholder per call, lowest number first; the values never contain a '%'.
+    return VerdictTexts::tr("VerdictTooltip")
+        .arg(fixed(write.jitter * 100, 1))
+        .arg(fixed(write.cv * 100, 1))
+        .arg(write.dropCount)
+        .arg(write.sampleCount)
+        .arg(fixed(write.dropRatio * 100, 1))
+        .arg(fixed(write.min, 2))
+        .arg(fixed(read.jitter * 100, 1))
+        .arg(fixed(read.cv * 100, 1))
+        .arg(read.dropCount)
+        .arg(read.sampleCount)
+        .arg(fixed(read.dropRatio * 100, 1))
+        .arg(fixed(read.min, 2))
+        .arg(fixed(rules.jitterFail * 100, 0))
+        .arg(fixed(rules.cvFail * 100, 0))
+        .arg(fixed(rules.dropFail * 100, 0))
+        .arg(fixed(rules.minSpeedMult, 2))
+        .arg(fixed(rules.jitterWarn * 100, 0))
+        .arg(fixed(rules.cvWarn * 100, 0))
+        .arg(fixed(rules.dropWarn * 100, 0));
+}
