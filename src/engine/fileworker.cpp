@@ -97,6 +97,7 @@ void FileWorker::run()
 
     const qint64 blocks = m_totalBytes / m_blockSize;
     const auto blockBytes = static_cast<std::size_t>(m_blockSize);
+    qint64 done = 0;
     for (qint64 b = 0; b < blocks; ++b) {
         // Stopped: handles and buffer are released on the way out; no error text.
         if (stopRequested())
@@ -116,7 +117,8 @@ void FileWorker::run()
                 break;
             }
         }
-        m_bytesDone.fetch_add(m_blockSize, std::memory_order_relaxed);
+        done += m_blockSize;
+        m_progress.publish(done, BlockProgress::steadyNowNs());
     }
 
     source.close();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/blockprogress.h"
+
 #include <QString>
 #include <QThread>
 #include <atomic>
@@ -20,7 +22,9 @@ public:
     // Does not wait: delete a worker only after its thread has finished.
     ~FileWorker() override;
 
-    qint64 bytesDone() const { return m_bytesDone.load(std::memory_order_relaxed); }
+    qint64 bytesDone() const { return m_progress.bytes(); }
+    // bytesDone() with the moment its last block completed, read as one consistent pair.
+    BlockProgress::Snapshot progress() const { return m_progress.load(); }
     bool succeeded() const { return m_succeeded; }
     QString errorString() const { return m_errorString; }
 
@@ -40,7 +44,7 @@ private:
     const qint64 m_totalBytes;
     const qint64 m_blockSize;
     const std::atomic<int>* const m_stopFlag;
-    std::atomic<qint64> m_bytesDone{0};
+    BlockProgress m_progress;
     bool m_succeeded = false;
     QString m_errorString;
 };

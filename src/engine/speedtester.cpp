@@ -1,5 +1,6 @@
 #include "engine/speedtester.h"
 
+#include "engine/blockprogress.h"
 #include "engine/fileworker.h"
 #include "engine/testfilelist.h"
 
@@ -24,6 +25,33 @@ double secondsOf(const QElapsedTimer& clock)
     return std::max(0.001, static_cast<double>(clock.nsecsElapsed()) / 1e9);
 }
 
+// Shortest span between two block completions that a current speed is measured over: half
+// the sampling interval. A block that completes moments after the previous one (absorbed by a
+// cache, or released by a throttle's burst) is left to the next sample's wider span instead of
+// showing as a spike of many times the card's speed. Every steady stream spans more than this
+// between samples, so none of its measurements is held back.
+constexpr qint64 MinSpanNs = 100000000;
+
+// Where a current speed was last measured: bytes and the completion time of their last block.
+struct Meter
+{
+    qint64 bytes = 0;
+    qint64 stampNs = 0;
+
+    // MB/s since the last measurement, moving the meter on; 0 (nothing new to measure yet)
+    // without new bytes or over a span shorter than MinSpanNs.
+    double advance(qint64 nowBytes, qint64 nowStampNs)
+    {
+        const qint64 moved = nowBytes - bytes;
+        const qint64 span = nowStampNs - stampNs;
+        if (moved <= 0 || span < MinSpanNs)
+            return 0.0;
+        bytes = nowBytes;
+        stampNs = nowStampNs;
+        return moved / BytesPerMB / (static_cast<double>(span) / 1e9);
+    }
+};
+
 int percentOf(qint64 done, qint64 whole, bool final)
 {
     if (final)
@@ -46,12 +74,15 @@ struct SpeedTester::Phase
     std::vector<std::unique_ptr<FileWorker>> workers;
     QVector<bool> started;
     QVector<bool> finished; // the stream's last sample has been sent
-    QVector<qint64> lastTime;
-    QVector<qint64> lastBytes;
-    qint64 lastTotal = 0;
-    QElapsedTimer phaseClock;   // stagger schedule and per-stream time stamps
+    // Current speeds are measured between block completions (BlockProgress stamps), so that
+    // counting whole blocks never aliases against the sampling clock: per stream from its
+    // last measured block, for the card from the latest completion of any stream. A stream's
+    // first span starts when it is started, or at the last sample before its first bytes.
+    QVector<Meter> streamMeters;
+    Meter cardMeter;
+    QElapsedTimer phaseClock;   // stagger schedule
     QElapsedTimer averageClock; // every average speed of the phase
-    QElapsedTimer sampleClock;  // sampling cadence and the card's current speed
+    QElapsedTimer sampleClock;  // sampling cadence
 
     qint64 totalBytes() const
     {
@@ -64,6 +95,18 @@ struct SpeedTester::Phase
     {
         return std::any_of(workers.begin(), workers.end(),
                            [](const auto& w) { return w->isRunning(); });
+    }
+    // Sleeps one tick, but wakes as soon as a running worker ends, so the end of the phase
+    // (and with it the phase's average) is noticed at once rather than up to a tick late.
+    void waitTick() const
+    {
+        for (const auto& w : workers) {
+            if (w->isRunning()) {
+                w->wait(TickMs);
+                return;
+            }
+        }
+        QThread::msleep(TickMs);
     }
 };
 
@@ -242,17 +285,17 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
     }
     phase.started.fill(false, n);
     phase.finished.fill(false, n);
-    phase.lastTime.fill(0, n);
-    phase.lastBytes.fill(0, n);
+    phase.streamMeters.fill(Meter(), n);
 
     phase.phaseClock.start();
     phase.workers[0]->start();
     phase.started[0] = true;
-    phase.lastTime[0] = phase.phaseClock.elapsed();
+    phase.streamMeters[0].stampNs = BlockProgress::steadyNowNs();
     if (n != 1)
         logStreamStart(phase, 0);
     phase.averageClock.start();
     phase.sampleClock.start();
+    phase.cardMeter.stampNs = BlockProgress::steadyNowNs();
 
     // Supervision: start the streams on their schedule, sample about every 200 ms, and
     // notice the end of the last worker or a stop within one tick.
@@ -261,7 +304,7 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
         while (next < n && phase.phaseClock.elapsed() >= qint64(staggerMs) * next) {
             phase.workers[next]->start();
             phase.started[next] = true;
-            phase.lastTime[next] = phase.phaseClock.elapsed();
+            phase.streamMeters[next].stampNs = BlockProgress::steadyNowNs();
             logStreamStart(phase, next);
             ++next;
         }
@@ -270,8 +313,8 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
         if (next >= n && !phase.anyRunning())
             break;
         if (phase.sampleClock.elapsed() > SampleIntervalMs)
-            sampleProgress(phase, phase.totalBytes(), false);
-        msleep(TickMs);
+            sampleProgress(phase, false);
+        phase.waitTick();
     }
 
     for (const auto& w : phase.workers)
@@ -281,7 +324,7 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
         return false;
 
     const qint64 total = phase.totalBytes();
-    sampleProgress(phase, total, true);
+    sampleProgress(phase, true);
 
     QStringList errors;
     for (const auto& w : phase.workers) {
@@ -307,9 +350,20 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
     return true;
 }
 
-void SpeedTester::sampleProgress(Phase& phase, qint64 total, bool final)
+void SpeedTester::sampleProgress(Phase& phase, bool final)
 {
-    const double current = (total - phase.lastTotal) / BytesPerMB / secondsOf(phase.sampleClock);
+    const int n = int(phase.workers.size());
+    QVector<BlockProgress::Snapshot> progress(n);
+    qint64 total = 0;
+    qint64 cardStampNs = phase.cardMeter.stampNs;
+    for (int i = 0; i < n; ++i) {
+        progress[i] = phase.workers[i]->progress();
+        total += progress[i].bytes;
+        if (progress[i].bytes > 0)
+            cardStampNs = std::max(cardStampNs, progress[i].stampNs);
+    }
+
+    const double current = phase.cardMeter.advance(total, cardStampNs);
     const double averageSeconds = secondsOf(phase.averageClock);
     const double average = total / BytesPerMB / averageSeconds;
     const int percent = percentOf(total, phase.expectedTotal, final);
@@ -319,19 +373,16 @@ void SpeedTester::sampleProgress(Phase& phase, qint64 total, bool final)
     else
         emit readProgress(percent, current, average);
 
-    const qint64 now = phase.phaseClock.elapsed();
-    for (int i = 0; i < int(phase.workers.size()); ++i) {
+    for (int i = 0; i < n; ++i) {
         if (!phase.started[i] || phase.finished[i])
             continue;
-        const FileWorker& worker = *phase.workers[i];
-        const qint64 bytes = worker.bytesDone();
+        const qint64 bytes = progress[i].bytes;
         if (bytes == 0) {
             // The stream's first interval starts at the last sample before its first bytes.
-            phase.lastTime[i] = now;
+            phase.streamMeters[i].stampNs = BlockProgress::steadyNowNs();
             continue;
         }
-        const double interval = std::max(0.001, (now - phase.lastTime[i]) / 1000.0);
-        const double streamCurrent = (bytes - phase.lastBytes[i]) / BytesPerMB / interval;
+        const double streamCurrent = phase.streamMeters[i].advance(bytes, progress[i].stampNs);
         // Every stream's average runs on the phase's clock, not from its own start.
         const double streamAverage = bytes / BytesPerMB / averageSeconds;
         const int streamPercent = percentOf(bytes, phase.sizes.value(i), final);
@@ -339,12 +390,9 @@ void SpeedTester::sampleProgress(Phase& phase, qint64 total, bool final)
             emit fileWriteSample(i, streamPercent, streamCurrent, streamAverage);
         else
             emit fileReadSample(i, streamPercent, streamCurrent, streamAverage);
-        phase.lastBytes[i] = bytes;
-        phase.lastTime[i] = now;
-        if (worker.isFinished() && bytes >= phase.sizes.value(i))
+        if (phase.workers[i]->isFinished() && bytes >= phase.sizes.value(i))
             phase.finished[i] = true;
     }
-    phase.lastTotal = total;
     phase.sampleClock.restart();
 }
 

@@ -63,7 +63,7 @@ private:
     bool runPhase(WorkerMode mode, const QStringList& sources, const QStringList& targets,
                   const QVector<qint64>& sizes, qint64 blockSize, qint64 expectedTotal,
                   std::atomic<int>* stopFlag, int staggerMs, bool isWrite);
-    void sampleProgress(Phase& phase, qint64 total, bool final);
+    void sampleProgress(Phase& phase, bool final);
     void logStreamStart(const Phase& phase, int i);
     void removeTestFiles();
     bool stopRequested() const;

@@ -50,6 +50,8 @@ private slots:
     void openFailuresNameTheFile();
     void openFailuresFollowTheLanguage();
     void unusableBlockSizeIsABufferFailure();
+    void progressStampsTheLastCountedBlock();
+    void progressIsReadAsOneConsistentPair();
 
 private:
     QString path(const QString& name) const { return dir.filePath(name); }
@@ -238,6 +240,53 @@ void FileWorkerTest::unusableBlockSizeIsABufferFailure()
     QVERIFY(!w->succeeded());
     QCOMPARE(w->errorString(), QString("Failed to allocate I/O buffer"));
     QVERIFY(!QFileInfo::exists(target));
+}
+
+void FileWorkerTest::progressStampsTheLastCountedBlock()
+{
+    // Speeds are measured between block completions, so the stamp must belong to the count:
+    // taken while the job ran, after the job began, and the same pair through both readers.
+    const qint64 before = BlockProgress::steadyNowNs();
+    auto w = runJob(WriteJob, QString(), path("s.dat"), 6 * Block, Block);
+    const qint64 after = BlockProgress::steadyNowNs();
+    QVERIFY(w->succeeded());
+    const BlockProgress::Snapshot p = w->progress();
+    QCOMPARE(p.bytes, 6 * Block);
+    QCOMPARE(p.bytes, w->bytesDone());
+    QVERIFY(p.stampNs > before);
+    QVERIFY(p.stampNs <= after);
+
+    auto none = runJob(WriteJob, QString(), path("e.dat"), Block - 1, Block);
+    QVERIFY(none->succeeded());
+    QCOMPARE(none->progress().bytes, qint64(0));
+    QCOMPARE(none->progress().stampNs, qint64(0));
+}
+
+void FileWorkerTest::progressIsReadAsOneConsistentPair()
+{
+    // One thread publishes pairs tied by bytes == stamp * 4096 as fast as it can while this
+    // thread reads: a torn read (new bytes with an old stamp or the reverse) breaks the tie.
+    BlockProgress progress;
+    std::atomic<bool> done{false};
+    const qint64 rounds = 2000000;
+    std::unique_ptr<QThread> writer(QThread::create([&] {
+        for (qint64 k = 1; k <= rounds; ++k)
+            progress.publish(k * 4096, k);
+        done.store(true);
+    }));
+    writer->start();
+    qint64 reads = 0;
+    qint64 lastBytes = 0;
+    while (!done.load()) {
+        const BlockProgress::Snapshot s = progress.load();
+        QCOMPARE(s.bytes, s.stampNs * 4096);
+        QVERIFY(s.bytes >= lastBytes); // the counter only grows
+        lastBytes = s.bytes;
+        ++reads;
+    }
+    writer->wait();
+    QCOMPARE(progress.load().bytes, rounds * 4096);
+    QVERIFY(reads > 0);
 }
 
 int runFileWorkerTests(int argc, char** argv)
