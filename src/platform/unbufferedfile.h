@@ -42,6 +42,10 @@ public:
     int lastError() const { return lastError_; }
 
 private:
+    // One whole-block request through `call`, with the bookkeeping every transfer shares.
+    template<typename Call>
+    bool transfer(std::size_t size, Call&& call);
+
     std::intptr_t handle_ = -1; // a file descriptor, or a HANDLE on Windows
     Purpose purpose_ = Purpose::ReadBack;
     // Set when the file system refused direct I/O: transferred pages are then dropped

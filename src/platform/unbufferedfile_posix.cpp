@@ -30,30 +30,35 @@ int openNoIntr(const char* path, int flags)
     return fd;
 }
 
-// Moves exactly `size` bytes, resuming after a signal or a partial transfer. Returns false
-// on an error or at end of file before `size` bytes.
-template<typename Fn>
-bool transferAll(Fn&& fn, std::size_t size, int& error)
+} // namespace
+
+// Moves exactly `size` bytes, resuming after a signal or a partial transfer; an error or the
+// end of the file before `size` bytes is a failure. With the cache fallback the block's pages
+// are dropped once moved (O_DSYNC has made written ones clean), so the card stays what is timed.
+template<typename Call>
+bool UnbufferedFile::transfer(std::size_t size, Call&& call)
 {
+    if (!isOpen()) {
+        lastError_ = EBADF;
+        return false;
+    }
+    const int fd = static_cast<int>(handle_);
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = fn(done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            return false;
-        }
-        if (n == 0) {
-            error = 0;
+        const ssize_t n = call(fd, done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            lastError_ = n < 0 ? errno : 0;
             return false;
         }
         done += static_cast<std::size_t>(n);
     }
+    if (dropCache_)
+        posix_fadvise(fd, offset_, static_cast<off_t>(size), POSIX_FADV_DONTNEED);
+    offset_ += static_cast<std::int64_t>(size);
     return true;
 }
-
-} // namespace
 
 UnbufferedFile::~UnbufferedFile()
 {
@@ -101,37 +106,16 @@ bool UnbufferedFile::isOpen() const
 
 bool UnbufferedFile::readBlock(void* buffer, std::size_t size)
 {
-    if (!isOpen()) {
-        lastError_ = EBADF;
-        return false;
-    }
-    const int fd = static_cast<int>(handle_);
     char* bytes = static_cast<char*>(buffer);
-    const bool ok = transferAll(
-        [&](std::size_t done) { return ::read(fd, bytes + done, size - done); }, size, lastError_);
-    if (ok && dropCache_)
-        posix_fadvise(fd, offset_, static_cast<off_t>(size), POSIX_FADV_DONTNEED);
-    if (ok)
-        offset_ += static_cast<std::int64_t>(size);
-    return ok;
+    return transfer(
+        size, [&](int fd, std::size_t done) { return ::read(fd, bytes + done, size - done); });
 }
 
 bool UnbufferedFile::writeBlock(const void* buffer, std::size_t size)
 {
-    if (!isOpen()) {
-        lastError_ = EBADF;
-        return false;
-    }
-    const int fd = static_cast<int>(handle_);
     const char* bytes = static_cast<const char*>(buffer);
-    const bool ok = transferAll(
-        [&](std::size_t done) { return ::write(fd, bytes + done, size - done); }, size, lastError_);
-    // O_DSYNC has made the block durable, so its pages are clean and can be dropped.
-    if (ok && dropCache_)
-        posix_fadvise(fd, offset_, static_cast<off_t>(size), POSIX_FADV_DONTNEED);
-    if (ok)
-        offset_ += static_cast<std::int64_t>(size);
-    return ok;
+    return transfer(
+        size, [&](int fd, std::size_t done) { return ::write(fd, bytes + done, size - done); });
 }
 
 void UnbufferedFile::close()

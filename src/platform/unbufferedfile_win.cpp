@@ -54,6 +54,32 @@ bool toWide(const std::string& utf8, std::wstring& wide, int& error)
 
 } // namespace
 
+// One call moves the whole block; the length travels as a DWORD, so a larger block is
+// refused rather than silently cut. A short count is a failure like a failed call.
+template<typename Call>
+bool UnbufferedFile::transfer(std::size_t size, Call&& call)
+{
+    if (!isOpen()) {
+        lastError_ = ERROR_INVALID_HANDLE;
+        return false;
+    }
+    if (size > MAXDWORD) {
+        lastError_ = ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    DWORD done = 0;
+    if (!call(static_cast<DWORD>(size), &done)) {
+        lastError_ = static_cast<int>(GetLastError());
+        return false;
+    }
+    if (done != size) {
+        lastError_ = 0;
+        return false;
+    }
+    offset_ += static_cast<std::int64_t>(size);
+    return true;
+}
+
 UnbufferedFile::~UnbufferedFile()
 {
     close();
@@ -86,52 +112,18 @@ bool UnbufferedFile::isOpen() const
     return handle_ != NoHandle;
 }
 
-// One call moves the whole block; the length travels as a DWORD, so a larger block is
-// refused rather than silently cut.
 bool UnbufferedFile::readBlock(void* buffer, std::size_t size)
 {
-    if (!isOpen()) {
-        lastError_ = ERROR_INVALID_HANDLE;
-        return false;
-    }
-    if (size > MAXDWORD) {
-        lastError_ = ERROR_INVALID_PARAMETER;
-        return false;
-    }
-    DWORD done = 0;
-    if (!ReadFile(toHandle(handle_), buffer, static_cast<DWORD>(size), &done, nullptr)) {
-        lastError_ = static_cast<int>(GetLastError());
-        return false;
-    }
-    if (done != size) {
-        lastError_ = 0;
-        return false;
-    }
-    offset_ += static_cast<std::int64_t>(size);
-    return true;
+    return transfer(size, [&](DWORD length, DWORD* done) {
+        return ReadFile(toHandle(handle_), buffer, length, done, nullptr);
+    });
 }
 
 bool UnbufferedFile::writeBlock(const void* buffer, std::size_t size)
 {
-    if (!isOpen()) {
-        lastError_ = ERROR_INVALID_HANDLE;
-        return false;
-    }
-    if (size > MAXDWORD) {
-        lastError_ = ERROR_INVALID_PARAMETER;
-        return false;
-    }
-    DWORD done = 0;
-    if (!WriteFile(toHandle(handle_), buffer, static_cast<DWORD>(size), &done, nullptr)) {
-        lastError_ = static_cast<int>(GetLastError());
-        return false;
-    }
-    if (done != size) {
-        lastError_ = 0;
-        return false;
-    }
-    offset_ += static_cast<std::int64_t>(size);
-    return true;
+    return transfer(size, [&](DWORD length, DWORD* done) {
+        return WriteFile(toHandle(handle_), buffer, length, done, nullptr);
+    });
 }
 
 void UnbufferedFile::close()
