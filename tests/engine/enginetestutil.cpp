@@ -1,13 +1,18 @@
 #include "enginetestutil.h"
 
+#include "engine/speedtester.h"
 #include "i18n/i18n.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 
 namespace enginetest {
+
+const QString Started = "========== Speed test started ==========";
+const QString Done = "========== Test complete ==========";
 
 void useEnglish()
 {
@@ -26,9 +31,7 @@ void setLanguage(Language language)
 QByteArray readAll(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool writeAll(const QString& path, const QByteArray& bytes)
@@ -46,6 +49,24 @@ QByteArray distinctBytes(qint64 size, quint32 seed)
         out[i] = static_cast<char>(x >> 16);
     }
     return out;
+}
+
+QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+bool runRandom(SpeedTester& e, const QString& root, int streams, qint64 size, bool read,
+               qint64 block)
+{
+    e.setRootPath(root);
+    e.setStreamCount(streams);
+    e.setTestSize(size);
+    e.setBlockSize(block);
+    e.setReadEnabled(read);
+    e.start();
+    return e.wait(120000);
 }
 
 } // namespace enginetest

@@ -2,51 +2,28 @@
 
 #include "engine/speedtester.h"
 
+template<typename... Args>
+void SignalRecorder::hook(SpeedTester* engine, void (SpeedTester::*signal)(Args...),
+                          const char* name)
+{
+    connect(
+        engine, signal, this,
+        [this, name](Args... args) { record(name, {QVariant::fromValue(args)...}); },
+        Qt::DirectConnection);
+}
+
 SignalRecorder::SignalRecorder(SpeedTester* engine)
 {
     m_clock.start();
-    const auto direct = Qt::DirectConnection;
-    connect(
-        engine, &SpeedTester::writeProgress, this,
-        [this](int p, double c, double a) {
-            record("writeProgress", {p, c, a});
-        },
-        direct);
-    connect(
-        engine, &SpeedTester::readProgress, this,
-        [this](int p, double c, double a) {
-            record("readProgress", {p, c, a});
-        },
-        direct);
-    connect(
-        engine, &SpeedTester::fileWriteSample, this,
-        [this](int i, int p, double c, double a) {
-            record("fileWriteSample", {i, p, c, a});
-        },
-        direct);
-    connect(
-        engine, &SpeedTester::fileReadSample, this,
-        [this](int i, int p, double c, double a) {
-            record("fileReadSample", {i, p, c, a});
-        },
-        direct);
-    connect(
-        engine, &SpeedTester::writeFinished, this,
-        [this](double a) { record("writeFinished", {a}); }, direct);
-    connect(
-        engine, &SpeedTester::readFinished, this, [this](double a) { record("readFinished", {a}); },
-        direct);
-    connect(
-        engine, &SpeedTester::testError, this,
-        [this](const QString& m) { record("testError", {m}); }, direct);
-    connect(
-        engine, &SpeedTester::log, this, [this](const QString& m) { record("log", {m}); }, direct);
-    connect(
-        engine, &SpeedTester::rollingFileProgress, this,
-        [this](int c, int t, qlonglong w, qlonglong b) {
-            record("rollingFileProgress", {c, t, w, b});
-        },
-        direct);
+    hook(engine, &SpeedTester::writeProgress, "writeProgress");
+    hook(engine, &SpeedTester::readProgress, "readProgress");
+    hook(engine, &SpeedTester::fileWriteSample, "fileWriteSample");
+    hook(engine, &SpeedTester::fileReadSample, "fileReadSample");
+    hook(engine, &SpeedTester::writeFinished, "writeFinished");
+    hook(engine, &SpeedTester::readFinished, "readFinished");
+    hook(engine, &SpeedTester::testError, "testError");
+    hook(engine, &SpeedTester::log, "log");
+    hook(engine, &SpeedTester::rollingFileProgress, "rollingFileProgress");
 }
 
 void SignalRecorder::record(const QString& name, const QVariantList& args)
@@ -70,10 +47,9 @@ QVector<SignalRecorder::Event> SignalRecorder::events() const
 QVector<SignalRecorder::Event> SignalRecorder::named(const QString& name) const
 {
     QVector<Event> out;
-    for (const Event& e : events()) {
+    for (const Event& e : events())
         if (e.name == name)
             out.append(e);
-    }
     return out;
 }
 
@@ -85,17 +61,19 @@ QStringList SignalRecorder::logs() const
     return out;
 }
 
-int SignalRecorder::count(const QString& name) const
-{
-    return named(name).size();
-}
-
 int SignalRecorder::indexOf(const QString& name, const QString& text) const
 {
     const QVector<Event> all = events();
-    for (int i = 0; i < all.size(); ++i) {
+    for (int i = 0; i < all.size(); ++i)
         if (all[i].name == name && (text.isNull() || all[i].args.value(0).toString() == text))
             return i;
-    }
     return -1;
+}
+
+QString SignalRecorder::doneLine(bool write) const
+{
+    const QVariant avg = named(write ? "writeFinished" : "readFinished").value(0).args.value(0);
+    return QString(write ? "Write complete. Avg speed: %1 MB/s"
+                         : "Read complete. Avg speed: %1 MB/s")
+        .arg(avg.toDouble(), 0, 'f', 2);
 }

@@ -31,11 +31,15 @@ public:
     QVector<Event> events() const;
     QVector<Event> named(const QString& name) const;
     QStringList logs() const;
-    int count(const QString& name) const;
+    int count(const QString& name) const { return named(name).size(); }
     // Index of the first event with this name (and, for a log, this exact text); -1 if none.
     int indexOf(const QString& name, const QString& text = QString()) const;
+    // The line that closes a phase, built from the average its finished signal carried.
+    QString doneLine(bool write) const;
 
 private:
+    template<typename... Args>
+    void hook(SpeedTester* engine, void (SpeedTester::*signal)(Args...), const char* name);
     void record(const QString& name, const QVariantList& args);
 
     mutable QMutex m_mutex;

@@ -28,29 +28,19 @@ std::unique_ptr<FileWorker> runJob(int mode, const QString& source, const QStrin
     return w;
 }
 
-const QByteArray PatternHead = QByteArray::fromHex("b7207d4742911d8e");
-
 } // namespace
 
 class FileWorkerTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { QVERIFY(dir.isValid()); }
-
-    void randomWriteRepeatsThePatternInEveryBlock();
-    void onlyWholeBlocksAreTransferred();
-    void jobBelowOneBlockSucceedsWithNothingMoved();
-    void copyHoldsTheSourcesWholeBlocks();
-    void shortCopySourceFailsAfterItsWholeBlocks();
-    void shortFileFailsReadBack();
-    void readBackOfAWrittenFileSucceeds();
+    void initTestCase();
+    void writeAndReadBackWholeBlocks_data();
+    void writeAndReadBackWholeBlocks();
+    void failuresNameTheFile_data();
+    void failuresNameTheFile();
     void stopBeforeTheFirstBlock();
     void stopFlagIsSeenBetweenBlocks();
-    void openFailuresNameTheFile();
-    void openFailuresFollowTheLanguage();
-    void unusableBlockSizeIsABufferFailure();
-    void progressStampsTheLastCountedBlock();
     void progressIsReadAsOneConsistentPair();
 
 private:
@@ -58,124 +48,143 @@ private:
     QTemporaryDir dir;
 };
 
-void FileWorkerTest::randomWriteRepeatsThePatternInEveryBlock()
+void FileWorkerTest::initTestCase()
 {
-    const QString target = path("r.dat");
-    auto w = runJob(WriteJob, QString(), target, 3 * Block, Block);
+    QVERIFY(dir.isValid());
+    QVERIFY(writeAll(path("one.dat"), distinctBytes(Block, 1)));
+    QVERIFY(writeAll(path("s.bin"), distinctBytes(Block, 9)));
+    QVERIFY(writeAll(path("short.bin"), distinctBytes(2 * Block + 100, 3)));
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+}
+
+void FileWorkerTest::writeAndReadBackWholeBlocks_data()
+{
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<qint64>("block");
+    QTest::addColumn<qint64>("moved");
+    QTest::newRow("whole blocks") << 3 * Block << Block << 3 * Block;
+    QTest::newRow("larger blocks") << 4 * Block << 2 * Block << 4 * Block;
+    QTest::newRow("partial block dropped") << 2 * Block + Block / 2 << Block << 2 * Block;
+    QTest::newRow("below one block") << Block - 1 << Block << qint64(0);
+}
+
+void FileWorkerTest::writeAndReadBackWholeBlocks()
+{
+    QFETCH(qint64, total);
+    QFETCH(qint64, block);
+    QFETCH(qint64, moved);
+    const QString target = path(QString("w%1-%2.dat").arg(total).arg(block));
+    const qint64 before = BlockProgress::steadyNowNs();
+    auto w = runJob(WriteJob, QString(), target, total, block);
+    const qint64 after = BlockProgress::steadyNowNs();
     QVERIFY(w->succeeded());
     QVERIFY(w->errorString().isEmpty());
-    QCOMPARE(w->bytesDone(), 3 * Block);
-
-    const QByteArray data = readAll(target);
-    QCOMPARE(data.size(), int(3 * Block));
-    const QByteArray first = data.left(int(Block));
-    for (int b = 0; b < 3; ++b) {
-        QCOMPARE(data.mid(int(b * Block), 8), PatternHead);
-        QVERIFY(data.mid(int(b * Block), int(Block)) == first);
-    }
-    // The pattern is not a short repetition: the words keep changing through the block.
-    QVERIFY(first.mid(8, 8) != PatternHead);
-    QVERIFY(first.right(8) != PatternHead);
-
-    // A second worker (another stream) writes the very same bytes.
-    const QString other = path("r2.dat");
-    auto w2 = runJob(WriteJob, QString(), other, Block, Block);
-    QVERIFY(w2->succeeded());
-    QVERIFY(readAll(other) == first);
-}
-
-void FileWorkerTest::onlyWholeBlocksAreTransferred()
-{
-    const QString target = path("half.dat");
-    auto w = runJob(WriteJob, QString(), target, 2 * Block + Block / 2, Block);
-    QVERIFY(w->succeeded());
-    QCOMPARE(w->bytesDone(), 2 * Block);
-    QCOMPARE(QFileInfo(target).size(), 2 * Block);
-
-    auto r = runJob(ReadJob, QString(), target, 2 * Block + Block / 2, Block);
-    QVERIFY2(r->succeeded(), qPrintable(r->errorString()));
-    QCOMPARE(r->bytesDone(), 2 * Block);
-}
-
-void FileWorkerTest::jobBelowOneBlockSucceedsWithNothingMoved()
-{
-    const QString target = path("tiny.dat");
-    auto w = runJob(WriteJob, QString(), target, Block - 1, Block);
-    QVERIFY(w->succeeded());
-    QCOMPARE(w->bytesDone(), qint64(0));
+    QCOMPARE(w->bytesDone(), moved);
     QVERIFY(QFileInfo::exists(target));
-    QCOMPARE(QFileInfo(target).size(), qint64(0));
+    // Speeds are measured between block completions, so the stamp must belong to the count.
+    const BlockProgress::Snapshot p = w->progress();
+    QCOMPARE(p.bytes, moved);
+    if (moved == 0) {
+        QCOMPARE(p.stampNs, qint64(0));
+    } else {
+        QVERIFY(p.stampNs > before);
+        QVERIFY(p.stampNs <= after);
+    }
 
-    auto r = runJob(ReadJob, QString(), target, Block - 1, Block);
-    QVERIFY(r->succeeded());
-    QCOMPARE(r->bytesDone(), qint64(0));
-}
+    // Every block of every file carries the same pattern, and it is no short repetition.
+    const QByteArray data = readAll(target);
+    QCOMPARE(data.size(), int(moved));
+    const QByteArray head = QByteArray::fromHex("b7207d4742911d8e");
+    QByteArray pattern(int(block), Qt::Uninitialized);
+    FileWorker::fillPattern(pattern.data(), block);
+    QCOMPARE(pattern.left(8), head);
+    QCOMPARE(pattern.indexOf(head, 1), -1);
+    for (qint64 b = 0; b < moved; b += block)
+        QVERIFY(data.mid(int(b), int(block)) == pattern);
 
-void FileWorkerTest::copyHoldsTheSourcesWholeBlocks()
-{
-    const QString source = path("src.bin");
-    const QByteArray content = distinctBytes(3 * Block + 1000, 7);
-    QVERIFY(writeAll(source, content));
-    const QString target = path("copy.bin");
-    auto w = runJob(WriteJob, source, target, 3 * Block, Block);
-    QVERIFY2(w->succeeded(), qPrintable(w->errorString()));
-    QCOMPARE(w->bytesDone(), 3 * Block);
-    QVERIFY(readAll(target) == content.left(int(3 * Block)));
-    // The source is only read.
-    QVERIFY(readAll(source) == content);
-}
-
-void FileWorkerTest::shortCopySourceFailsAfterItsWholeBlocks()
-{
-    const QString source = path("short.bin");
-    const QByteArray content = distinctBytes(2 * Block + 100, 3);
-    QVERIFY(writeAll(source, content));
-    const QString target = path("copy.bin");
-    auto w = runJob(WriteJob, source, target, 4 * Block, Block);
-    QVERIFY(!w->succeeded());
-    QCOMPARE(w->errorString(), QString("Reading source file failed (%1)").arg(source));
-    QCOMPARE(w->bytesDone(), 2 * Block);
-    // The partly written target stays; the engine removes it.
-    QVERIFY(readAll(target) == content.left(int(2 * Block)));
-}
-
-void FileWorkerTest::shortFileFailsReadBack()
-{
-    const QString target = path("one.dat");
-    QVERIFY(runJob(WriteJob, QString(), target, Block, Block)->succeeded());
-    auto r = runJob(ReadJob, QString(), target, 3 * Block, Block);
-    QVERIFY(!r->succeeded());
-    QCOMPARE(r->errorString(), QString("Read failed (%1)").arg(target));
-    QCOMPARE(r->bytesDone(), Block);
-}
-
-void FileWorkerTest::readBackOfAWrittenFileSucceeds()
-{
-    const QString target = path("rb.dat");
-    QVERIFY(runJob(WriteJob, QString(), target, 4 * Block, 2 * Block)->succeeded());
-    auto r = runJob(ReadJob, QString(), target, 4 * Block, 2 * Block);
+    auto r = runJob(ReadJob, QString(), target, total, block);
     QVERIFY2(r->succeeded(), qPrintable(r->errorString()));
-    QCOMPARE(r->bytesDone(), 4 * Block);
+    QCOMPARE(r->bytesDone(), moved);
+}
+
+void FileWorkerTest::failuresNameTheFile_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<qint64>("block");
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<qint64>("moved");
+    QTest::addColumn<bool>("targetExists");
+    const auto row = [](const char* tag, int mode, const QString& source, const QString& target,
+                        qint64 total, const QString& message, qint64 moved, bool targetExists,
+                        qint64 block = Block, Language language = English) {
+        QTest::newRow(tag) << mode << source << target << total << block << int(language) << message
+                           << moved << targetExists;
+    };
+    const QString missing = path("nope/missing.dat");
+    const QString gone = path("gone.dat");
+    row("short file read back", ReadJob, {}, path("one.dat"), 3 * Block,
+        QString("Read failed (%1)").arg(path("one.dat")), Block, true);
+    // The partly written target stays; the engine removes it.
+    row("short copy source", WriteJob, path("short.bin"), path("part.bin"), 4 * Block,
+        QString("Reading source file failed (%1)").arg(path("short.bin")), 2 * Block, true);
+    row("read missing", ReadJob, {}, missing, Block,
+        QString("Cannot open file for reading: %1").arg(missing), 0, false);
+    row("copy missing source", WriteJob, missing, path("t.dat"), Block,
+        QString("Cannot open source file: %1").arg(missing), 0, false);
+    row("copy onto folder", WriteJob, path("s.bin"), path("folder"), Block,
+        QString("Cannot create target file: %1").arg(path("folder")), 0, true);
+    row("random into missing folder", WriteJob, {}, missing, Block,
+        QString("Cannot create target file: %1").arg(missing), 0, false);
+    row("unusable block size", WriteJob, {}, path("z.dat"), Block, "Failed to allocate I/O buffer",
+        0, false, 0);
+    row("read missing, Chinese", ReadJob, {}, gone, Block,
+        QString::fromUtf8("无法读取文件: %1").arg(gone), 0, false, Block, SimplifiedChinese);
+    row("copy missing source, Chinese", WriteJob, gone, path("x.dat"), Block,
+        QString::fromUtf8("无法打开源文件: %1").arg(gone), 0, false, Block, SimplifiedChinese);
+}
+
+void FileWorkerTest::failuresNameTheFile()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, source);
+    QFETCH(QString, target);
+    QFETCH(qint64, total);
+    QFETCH(qint64, block);
+    QFETCH(int, language);
+    QFETCH(QString, message);
+    QFETCH(qint64, moved);
+    QFETCH(bool, targetExists);
+    setLanguage(Language(language));
+    auto w = runJob(mode, source, target, total, block);
+    setLanguage(English);
+    QVERIFY(!w->succeeded());
+    QCOMPARE(w->errorString(), message);
+    QCOMPARE(w->bytesDone(), moved);
+    QCOMPARE(QFileInfo::exists(target), targetExists);
+    if (mode == WriteJob && moved > 0)
+        QVERIFY(readAll(target) == readAll(source).left(int(moved)));
 }
 
 void FileWorkerTest::stopBeforeTheFirstBlock()
 {
-    std::atomic<int> stop{1};
-    const QString target = path("stopped.dat");
-    auto w = runJob(WriteJob, QString(), target, 4 * Block, Block, &stop);
-    QVERIFY(!w->succeeded());
-    QVERIFY(w->errorString().isEmpty());
-    QCOMPARE(w->bytesDone(), qint64(0));
-    QVERIFY(QFileInfo::exists(target));
-    QCOMPARE(QFileInfo(target).size(), qint64(0));
-
     // Any non-zero value stops, and a read job stops the same way.
-    QVERIFY(writeAll(path("full.dat"), distinctBytes(2 * Block, 1)));
-    stop = -7;
-    auto r = runJob(ReadJob, QString(), path("full.dat"), 2 * Block, Block, &stop);
-    QVERIFY(!r->succeeded());
-    QVERIFY(r->errorString().isEmpty());
-    QCOMPARE(r->bytesDone(), qint64(0));
+    for (const int value : {1, -7}) {
+        std::atomic<int> stop{value};
+        const QString target = path(QString("stopped%1.dat").arg(value));
+        auto w = runJob(WriteJob, QString(), target, 4 * Block, Block, &stop);
+        auto r = runJob(ReadJob, QString(), path("short.bin"), 2 * Block, Block, &stop);
+        for (const auto* job : {w.get(), r.get()}) {
+            QVERIFY(!job->succeeded());
+            QVERIFY(job->errorString().isEmpty());
+            QCOMPARE(job->bytesDone(), qint64(0));
+        }
+        QVERIFY(QFileInfo::exists(target));
+        QCOMPARE(QFileInfo(target).size(), qint64(0));
+    }
 }
 
 void FileWorkerTest::stopFlagIsSeenBetweenBlocks()
@@ -193,73 +202,6 @@ void FileWorkerTest::stopFlagIsSeenBetweenBlocks()
     QVERIFY(w.bytesDone() < total);
     QCOMPARE(w.bytesDone() % Block, qint64(0));
     QCOMPARE(QFileInfo(path("long.dat")).size(), w.bytesDone());
-}
-
-void FileWorkerTest::openFailuresNameTheFile()
-{
-    const QString missing = path("nope/missing.dat");
-    auto r = runJob(ReadJob, QString(), missing, Block, Block);
-    QVERIFY(!r->succeeded());
-    QCOMPARE(r->errorString(), QString("Cannot open file for reading: %1").arg(missing));
-
-    const QString target = path("t.dat");
-    auto c = runJob(WriteJob, missing, target, Block, Block);
-    QVERIFY(!c->succeeded());
-    QCOMPARE(c->errorString(), QString("Cannot open source file: %1").arg(missing));
-    QVERIFY(!QFileInfo::exists(target)); // nothing is created when the source is missing
-
-    const QString source = path("s.bin");
-    QVERIFY(writeAll(source, distinctBytes(Block, 9)));
-    const QString folder = path("folder");
-    QVERIFY(QDir(dir.path()).mkdir("folder"));
-    auto t = runJob(WriteJob, source, folder, Block, Block);
-    QVERIFY(!t->succeeded());
-    QCOMPARE(t->errorString(), QString("Cannot create target file: %1").arg(folder));
-
-    auto rw = runJob(WriteJob, QString(), missing, Block, Block);
-    QVERIFY(!rw->succeeded());
-    QCOMPARE(rw->errorString(), QString("Cannot create target file: %1").arg(missing));
-    QCOMPARE(rw->bytesDone(), qint64(0));
-}
-
-void FileWorkerTest::openFailuresFollowTheLanguage()
-{
-    const QString missing = path("gone.dat");
-    setLanguage(SimplifiedChinese);
-    auto r = runJob(ReadJob, QString(), missing, Block, Block);
-    auto c = runJob(WriteJob, missing, path("x.dat"), Block, Block);
-    setLanguage(English);
-    QCOMPARE(r->errorString(), QString::fromUtf8("无法读取文件: %1").arg(missing));
-    QCOMPARE(c->errorString(), QString::fromUtf8("无法打开源文件: %1").arg(missing));
-}
-
-void FileWorkerTest::unusableBlockSizeIsABufferFailure()
-{
-    const QString target = path("z.dat");
-    auto w = runJob(WriteJob, QString(), target, Block, 0);
-    QVERIFY(!w->succeeded());
-    QCOMPARE(w->errorString(), QString("Failed to allocate I/O buffer"));
-    QVERIFY(!QFileInfo::exists(target));
-}
-
-void FileWorkerTest::progressStampsTheLastCountedBlock()
-{
-    // Speeds are measured between block completions, so the stamp must belong to the count:
-    // taken while the job ran, after the job began, and the same pair through both readers.
-    const qint64 before = BlockProgress::steadyNowNs();
-    auto w = runJob(WriteJob, QString(), path("s.dat"), 6 * Block, Block);
-    const qint64 after = BlockProgress::steadyNowNs();
-    QVERIFY(w->succeeded());
-    const BlockProgress::Snapshot p = w->progress();
-    QCOMPARE(p.bytes, 6 * Block);
-    QCOMPARE(p.bytes, w->bytesDone());
-    QVERIFY(p.stampNs > before);
-    QVERIFY(p.stampNs <= after);
-
-    auto none = runJob(WriteJob, QString(), path("e.dat"), Block - 1, Block);
-    QVERIFY(none->succeeded());
-    QCOMPARE(none->progress().bytes, qint64(0));
-    QCOMPARE(none->progress().stampNs, qint64(0));
 }
 
 void FileWorkerTest::progressIsReadAsOneConsistentPair()
