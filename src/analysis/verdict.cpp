@@ -79,20 +79,16 @@ QVector<RowVerdict> judgeRows(const QVector<StreamMetrics>& writeRows,
 QString verdictTooltip(const StreamMetrics& write, const StreamMetrics& read,
                        const VerdictRules& rules)
 {
-    // One placeholder per call, lowest number first; the values never contain a '%'.
-    return VerdictTexts::tr("VerdictTooltip")
-        .arg(fixed(write.jitter * 100, 1))
-        .arg(fixed(write.cv * 100, 1))
-        .arg(write.dropCount)
-        .arg(write.sampleCount)
-        .arg(fixed(write.dropRatio * 100, 1))
-        .arg(fixed(write.min, 2))
-        .arg(fixed(read.jitter * 100, 1))
-        .arg(fixed(read.cv * 100, 1))
-        .arg(read.dropCount)
-        .arg(read.sampleCount)
-        .arg(fixed(read.dropRatio * 100, 1))
-        .arg(fixed(read.min, 2))
+    // Each arg() fills the lowest-numbered placeholder left; the values never contain a '%'.
+    const auto withMetrics = [](const QString& text, const StreamMetrics& m) {
+        return text.arg(fixed(m.jitter * 100, 1))
+            .arg(fixed(m.cv * 100, 1))
+            .arg(m.dropCount)
+            .arg(m.sampleCount)
+            .arg(fixed(m.dropRatio * 100, 1))
+            .arg(fixed(m.min, 2));
+    };
+    return withMetrics(withMetrics(VerdictTexts::tr("VerdictTooltip"), write), read)
         .arg(fixed(rules.jitterFail * 100, 0))
         .arg(fixed(rules.cvFail * 100, 0))
         .arg(fixed(rules.dropFail * 100, 0))
