@@ -47,11 +47,10 @@ private:
     bool transfer(std::size_t size, Call&& call);
 
     std::intptr_t handle_ = -1; // a file descriptor, or a HANDLE on Windows
-    Purpose purpose_ = Purpose::ReadBack;
     // Set when the file system refused direct I/O: transferred pages are then dropped
     // from the cache after every block instead.
     bool dropCache_ = false;
-    std::int64_t offset_ = 0;
+    std::int64_t offset_ = 0; // where the next block starts; for the cache drop
     int lastError_ = 0;
 };
 

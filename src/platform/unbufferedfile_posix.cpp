@@ -68,7 +68,6 @@ UnbufferedFile::~UnbufferedFile()
 bool UnbufferedFile::open(const std::string& utf8Path, Purpose purpose)
 {
     close();
-    purpose_ = purpose;
     dropCache_ = false;
     offset_ = 0;
     lastError_ = 0;

@@ -76,7 +76,6 @@ bool UnbufferedFile::transfer(std::size_t size, Call&& call)
         lastError_ = 0;
         return false;
     }
-    offset_ += static_cast<std::int64_t>(size);
     return true;
 }
 
@@ -88,9 +87,6 @@ UnbufferedFile::~UnbufferedFile()
 bool UnbufferedFile::open(const std::string& utf8Path, Purpose purpose)
 {
     close();
-    purpose_ = purpose;
-    dropCache_ = false;
-    offset_ = 0;
     lastError_ = 0;
 
     std::wstring path;
