@@ -216,11 +216,6 @@ void TstVolumes::listing_data()
         t.mount("8:64", "/dev/sde", "ntfs3", "sata");
     }) << true << ""
                                                        << "NTFS";
-    QTest::newRow("FUSE file system udev has not probed") << Setup([](Tree& t) {
-        t.usbDisk("sdi", "8:128");
-        t.mount("8:128", "/dev/sdi", "fuseblk", "fuse");
-    }) << true << ""
-                                                          << "";
     QTest::newRow("anonymous device number, node names the device") << Setup([](Tree& t) {
         t.block(t.usbDisk("sdf", "8:80") + "/sdf1", "8:81", "990", "0", true);
         QDir().mkpath(t.root() + "/dev");
