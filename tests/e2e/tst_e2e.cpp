@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QtTest>
 #include <algorithm>
+#include <fcntl.h>
 
 namespace {
 
@@ -73,6 +74,29 @@ QStringList cardEntries(const QString& root)
         QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     entries.sort();
     return entries;
+}
+
+// The open flags of every descriptor this process holds on one of the engine's card files, as
+// /proc shows them: the proof that the card, not the page cache, is what is timed.
+QVector<int> cardFileFlags(const QString& root)
+{
+    QVector<int> flags;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    const QString prefix =
+        QFileInfo(root).canonicalFilePath() + QStringLiteral("/__card_speed_test_");
+    for (const QString& fd :
+         fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        if (!QFile::symLinkTarget(fds.filePath(fd)).startsWith(prefix))
+            continue;
+        QFile info(QStringLiteral("/proc/self/fdinfo/") + fd);
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : info.readAll().split('\n')) {
+            if (line.startsWith("flags:"))
+                flags.append(line.mid(6).trimmed().toInt(nullptr, 8));
+        }
+    }
+    return flags;
 }
 
 double median(QVector<double> values)
@@ -161,7 +185,8 @@ void TestEndToEnd::checkPhase(const char* name, const QVector<RunRecord::Progres
 {
     QVERIFY2(done.size() == 1, name);
     const double avg = done.first();
-    // The card's speed is the kernel's cap, so a sound measurement lands close to it.
+    // The card's speed is the kernel's cap. The average includes the burst the throttle lets
+    // through at the start, hence the wider bound here; the current speeds below do not.
     QVERIFY2(avg > capMBps * 0.9 && avg < capMBps * 1.1,
              qPrintable(QStringLiteral("%1 average %2 MB/s, cap %3 MB/s")
                             .arg(QLatin1String(name))
@@ -191,7 +216,9 @@ void TestEndToEnd::checkPhase(const char* name, const QVector<RunRecord::Progres
         qPrintable(
             QStringLiteral("%1: only %2 samples").arg(QLatin1String(name)).arg(currents.size())));
     const double typical = median(currents);
-    QVERIFY2(typical > capMBps * 0.75 && typical < capMBps * 1.25,
+    // Measured between block completions, the current speed is the cap, which the throttle
+    // holds to half a percent: a unit or clock error of a few percent shows.
+    QVERIFY2(typical > capMBps * 0.97 && typical < capMBps * 1.03,
              qPrintable(QStringLiteral("%1 median current speed %2 MB/s, cap %3 MB/s")
                             .arg(QLatin1String(name))
                             .arg(typical)
@@ -234,9 +261,33 @@ void TestEndToEnd::randomDataWriteAndReadBackRunAtTheCaps()
     tester.setStreamCount(streams);
     tester.setReadEnabled(true);
     RunRecord record(&tester);
+    // Taken on the engine's thread at each phase's first sample, while every stream is open.
+    QVector<int> writeFlags, readFlags;
+    connect(
+        &tester, &SpeedTester::writeProgress, &record,
+        [&](int) {
+            if (writeFlags.isEmpty())
+                writeFlags = cardFileFlags(m_root);
+        },
+        Qt::DirectConnection);
+    connect(
+        &tester, &SpeedTester::readProgress, &record,
+        [&](int) {
+            if (readFlags.isEmpty())
+                readFlags = cardFileFlags(m_root);
+        },
+        Qt::DirectConnection);
     startAndWait(&tester, &record);
 
     QVERIFY2(record.errors.isEmpty(), qPrintable(record.errors.join(QLatin1Char('\n'))));
+    QCOMPARE(writeFlags.size(), streams);
+    QCOMPARE(readFlags.size(), streams);
+    for (const int flags : qAsConst(writeFlags))
+        QVERIFY2((flags & O_DIRECT) && (flags & O_DSYNC) && (flags & O_ACCMODE) == O_WRONLY,
+                 qPrintable(QString::number(flags, 8)));
+    for (const int flags : qAsConst(readFlags))
+        QVERIFY2((flags & O_DIRECT) && (flags & O_ACCMODE) == O_RDONLY,
+                 qPrintable(QString::number(flags, 8)));
     checkPhase("write", record.write, record.writeStreams, record.writeFinished, streams,
                m_writeCapMBps);
     checkPhase("read", record.read, record.readStreams, record.readFinished, streams,

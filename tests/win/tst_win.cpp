@@ -2,6 +2,7 @@
 // and, cross-compiled, under Wine, where it exercises the Win32 calls. Wine (like a Linux file
 // system without direct I/O) ignores the no-buffering flags, so these tests check the calls,
 // their arguments and their error paths, not the cache bypass itself.
+#include "plaincheck.h"
 #include "platform/alignedbuffer.h"
 #include "platform/unbufferedfile.h"
 #include "platform/win32openargs.h"
@@ -30,20 +31,6 @@ using platform::UnbufferedFile;
 using Purpose = platform::UnbufferedFile::Purpose;
 
 namespace {
-
-// A minimal harness: a test fails when any of its checks fails or it throws.
-int g_failedChecks = 0;
-
-bool check(bool ok, const char* what, int line)
-{
-    if (!ok) {
-        ++g_failedChecks;
-        std::printf("    check failed (line %d): %s\n", line, what);
-    }
-    return ok;
-}
-
-#define CHECK(cond) check(static_cast<bool>(cond), #cond, __LINE__)
 
 // A folder of its own for every test, removed afterwards; a clash throws rather than share one.
 // The tick keeps names apart where random_device is deterministic (older MinGW).
@@ -319,11 +306,7 @@ void testWin32Handles()
 
 int main()
 {
-    const struct
-    {
-        const char* name;
-        void (*run)();
-    } tests[] = {
+    return plaincheck::runTests({
         {"writeTarget", testWriteTarget},
         {"readBlocks", testReadBlocks},
         {"openFailures", testOpenFailures},
@@ -332,21 +315,5 @@ int main()
 #ifdef _WIN32
         {"win32Handles", testWin32Handles},
 #endif
-    };
-    int passed = 0;
-    int failed = 0;
-    for (const auto& t : tests) {
-        const int before = g_failedChecks;
-        try {
-            t.run();
-        } catch (const std::exception& e) {
-            ++g_failedChecks;
-            std::printf("    exception: %s\n", e.what());
-        }
-        const bool ok = g_failedChecks == before;
-        std::printf("%s %s\n", ok ? "PASS" : "FAIL", t.name);
-        ++(ok ? passed : failed);
-    }
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed == 0 ? 0 : 1;
+    });
 }

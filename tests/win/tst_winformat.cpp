@@ -1,5 +1,6 @@
 // The format offer's Windows side: the shell's drive numbers, the mapping of the format
 // dialog's results and, under Wine only (real Windows would open the modal dialog), the call.
+#include "plaincheck.h"
 #include "platform/driveformatter.h"
 #include "platform/formatrules.h"
 
@@ -15,12 +16,9 @@
 
 using platform::FormatOutcome;
 
-static int g_failed = 0;
-#define CHECK(cond)                                                                                \
-    ((cond) ? void()                                                                               \
-            : (++g_failed, void(std::printf("check failed (line %d): %s\n", __LINE__, #cond))))
+namespace {
 
-int main()
+void testFormat()
 {
     const std::pair<const char*, int> roots[] = {
         {"A:\\", 0},
@@ -71,6 +69,11 @@ int main()
         CHECK(platform::outcomeOfShFormatDrive(raw) != FormatOutcome::Done); // Wine cannot format
     }
 #endif
-    std::printf("%s\n", g_failed ? "FAIL" : "PASS");
-    return g_failed ? 1 : 0;
+}
+
+} // namespace
+
+int main()
+{
+    return plaincheck::runTests({{"format", testFormat}});
 }

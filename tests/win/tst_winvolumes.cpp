@@ -3,6 +3,7 @@
 //   K: a CD-ROM drive, M: a removable drive on its own file system (total size in
 //   QC_WINE_M_TOTAL), R: a removable drive whose volume label is "Größe ✓".
 // Without them only the refusals and the absence of fixed drives are checked.
+#include "plaincheck.h"
 #include "platform/volumes.h"
 
 #include <cstdio>
@@ -11,13 +12,6 @@
 #include <string>
 
 namespace {
-
-int g_failedChecks = 0;
-
-#define CHECK(cond)                                                                                \
-    ((cond) ? true                                                                                 \
-            : (std::printf("    check failed (line %d): %s\n", __LINE__, #cond), ++g_failedChecks, \
-               false))
 
 bool haveDrives()
 {
@@ -105,8 +99,5 @@ void testRoots()
 
 int main()
 {
-    testListing();
-    testRoots();
-    std::printf("%s: %d failed checks\n", g_failedChecks ? "FAIL" : "PASS", g_failedChecks);
-    return g_failedChecks == 0 ? 0 : 1;
+    return plaincheck::runTests({{"listing", testListing}, {"roots", testRoots}});
 }
