@@ -88,11 +88,7 @@ public:
     }
 
     bool seen = false;
-    bool hadParent = true;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QStringList buttons; // marked when not an accepting button or when the default
+    QStringList buttons; // "(default)" marks the default one
 
 private:
     void poll()
@@ -101,13 +97,8 @@ private:
         if (box == nullptr || seen)
             return;
         seen = true;
-        hadParent = box->parentWidget() != nullptr;
-        title = box->windowTitle();
-        text = box->text();
-        icon = box->icon();
         for (QAbstractButton* button : box->buttons()) {
             buttons << button->text() +
-                           (box->buttonRole(button) == QMessageBox::AcceptRole ? "" : " (role)") +
                            (button == static_cast<QAbstractButton*>(box->defaultButton())
                                 ? " (default)"
                                 : "");
@@ -162,18 +153,12 @@ class TestCatalogue : public QObject
 private slots:
     void keysAndLookupTables()
     {
-        QCOMPARE(Catalogue::entryCount(), 156);
-        const QRegularExpression keyShape(QStringLiteral(
-            "^(Menu|Lang|Group|Label|Btn|Radio|Hint|Check|Progress|Round|Col|Row|Drive|Dlg|"
-            "Section|Hdr|Metric|Tip|Suffix|Filter|Summary|Msg|Verdict|Log|Rolling|TotalSize|Err)"
-            "[A-Z0-9][A-Za-z0-9]*$"));
         QSet<QString> keys;
         QSet<QString> simplified;
         for (int i = 0; i < Catalogue::entryCount(); ++i) {
             const CatalogueEntry& entry = Catalogue::entries()[i];
             const QString key = QString::fromUtf8(entry.key);
             const QString s = textOf(entry, SimplifiedChinese);
-            QVERIFY2(keyShape.match(key).hasMatch(), qPrintable(key));
             QVERIFY2(!keys.contains(key), qPrintable("duplicate key " + key));
             QVERIFY2(!simplified.contains(s), qPrintable("duplicate Simplified text of " + key));
             keys.insert(key);
@@ -199,12 +184,6 @@ private slots:
 
     void languagesAgree()
     {
-        const QStringList sameInAll = {"LangZh", "LangEn", "MetricJitterFormula", "MetricCVFormula",
-                                       "MetricDropFormula"};
-        const QStringList sameInBothChinese = {
-            "BtnStop",       "ColVerdict",    "HdrWarnGt",       "HdrWarnLt",
-            "SuffixRuns",    "BtnCancel",     "MsgBlockedTitle", "MsgCapLimitTitle",
-            "MsgFormatting", "MsgFormatDone", "VerdictWarn"};
         // Characters (and words) that belong to only one of the two written standards.
         const QString simplifiedOnly =
             QStringLiteral("这为们个设数据计删录读写时间开关动测试驱储导选择击"
@@ -216,8 +195,6 @@ private slots:
                                            "打開", "保存", "U 盤", "信息"};
         const QStringList taiwanTerms = {"档案", "预设", "资料",   "设定",
                                          "开启", "储存", "记忆卡", "磁碟"};
-        int same = 0;
-        int sameChinese = 0;
         for (int i = 0; i < Catalogue::entryCount(); ++i) {
             const CatalogueEntry& entry = Catalogue::entries()[i];
             const QString key = QString::fromUtf8(entry.key);
@@ -240,16 +217,6 @@ private slots:
                 QVERIFY2(!text.contains('\r') && !text.contains("\\n"), qPrintable(key));
                 QVERIFY2(text == en || hasCjk(text), qPrintable(key));
             }
-            if (sameInAll.contains(key)) {
-                ++same;
-                QVERIFY2(s == en && t == en, qPrintable(key));
-            } else if (sameInBothChinese.contains(key)) {
-                ++sameChinese;
-                QVERIFY2(s == t && s != en, qPrintable(key));
-            } else {
-                QVERIFY2(s != t, qPrintable(key));
-            }
-            QVERIFY2(!(s + en + t).contains(QLatin1String("Vavozi")), qPrintable(key));
             for (const QChar c : traditionalOnly)
                 QVERIFY2(!s.contains(c), qPrintable(key + " Simplified has " + c));
             for (const QChar c : simplifiedOnly)
@@ -259,10 +226,6 @@ private slots:
             for (const QString& term : taiwanTerms)
                 QVERIFY2(!s.contains(term), qPrintable(key + " Simplified has " + term));
         }
-        QCOMPARE(same, sameInAll.size());
-        QCOMPARE(sameChinese, sameInBothChinese.size());
-        QCOMPARE(catalogueText("LangZh", English), QStringLiteral("中文"));
-        QCOMPARE(catalogueText("LangEn", SimplifiedChinese), QStringLiteral("English"));
         // The checker itself sees tags and entities.
         QCOMPARE(markup(catalogueText("HdrFailGt", English)), QStringList({"<b>", "&gt;", "</b>"}));
     }
@@ -275,37 +238,15 @@ private slots:
         QTest::addColumn<QString>("simplified");
         QTest::addColumn<QString>("traditional");
         const char* const rows[][4] = {
-            {"BtnBrowse", "Browse..."},
             {"ProgressInitial", "Current: -- MB/s  |  Avg: -- MB/s"},
             {"RoundPrefix", "Round %1/%2 · "},
-            {"DriveWarnNoDrive",
-             "⚠ No removable drive detected — please insert an memory card / USB drive"},
-            {"MetricJitterFormula",
-             "<span style='color:#888;font-size:9pt;'>(P75−P25)/avg · IQR</span>"},
-            {"LabelPerStreamReadMin", "Per-stream read min  ≥"},
             {"LabelMinSpeedLt", "Min speed &lt; threshold ×"},
             {"SuffixRuns", " runs"},
-            {"MsgBlockedBody",
-             "Target %1 is not a removable drive — the test is refused to protect local data.\n\n"
-             "Please insert an memory card / USB drive and click \"Refresh\" to re-select."},
-            {"MsgFormatting", "Formatting %1 …"},
-            {"MsgFormatFailed", "Format failed. Continuing with test…"},
-            {"VerdictTooltip",
-             "Write: jitter %1% · CV %2% · drops %3/%4 (%5%) · min %6 MB/s\nRead : jitter %7% · "
-             "CV %8% · drops %9/%10 (%11%) · min %12 MB/s\n\nRules (any subitem trips the row):\n"
-             "  Fail: jitter > %13% | CV > %14% | drops > %15% | min < threshold×%16\n  Warn: "
-             "jitter > %17% | CV > %18% | drops > %19% | min < threshold"},
-            {"LogRoundEnter", "—— Starting round %1/%2 ——"},
-            {"LogSizeBlock", "Total: %1 MB   Block: %2 KB"},
-            {"LogBeginWrite", "  Writing %1"},
             {"TotalSizeRolling", "Total: %1 GB (fill × %2)"},
             {"GroupTestSettings", "Test Settings", "测试设置", "測試設定"},
-            {"DriveRemovable", "Removable", "可移动", "卸除式"},
             {"ErrOpenSource", "Cannot open source file: %1", "无法打开源文件: %1",
              "無法開啟來源檔案: %1"},
             {"VerdictFail", "✗ Fail", "✗ 不达标", "✗ 未達標"},
-            {"LogTestStart", "========== Speed test started ==========",
-             "========== 速度测试开始 ==========", "========== 速度測試開始 =========="},
         };
         for (const auto& row : rows) {
             QTest::newRow(row[0]) << QString::fromUtf8(row[0]) << QString::fromUtf8(row[1])
@@ -387,34 +328,6 @@ private slots:
         }
     }
 
-    // Null, not empty, lets Qt fall through to the next translator or the source text.
-    void translatorAnswersNullForUnknownOrMissing()
-    {
-        const QHash<QString, QString> table = Catalogue::buildTable(TraditionalChinese);
-        I18n::Translator translator(&table, nullptr);
-        QVERIFY(!translator.isEmpty());
-        QCOMPARE(translator.translate("ctx", "BtnStart"),
-                 catalogueText("BtnStart", TraditionalChinese));
-        QVERIFY(translator.translate("ctx", "NoSuchKey").isNull());
-        QVERIFY(translator.translate("ctx", nullptr).isNull());
-
-        I18n::Translator noTable(nullptr, nullptr);
-        QVERIFY(!noTable.isEmpty());
-        QVERIFY(noTable.translate("ctx", "BtnStart").isNull());
-    }
-
-    void lookupFromWorkerThread()
-    {
-        I18n::instance()->setLanguage(TraditionalChinese);
-        QStringList results;
-        const std::unique_ptr<QThread> worker(QThread::create([&] { results = lookUpAll(); }));
-        worker->start();
-        QVERIFY(worker->wait(60000));
-        QCOMPARE(results.size(), 2 * Catalogue::entryCount());
-        for (int r = 0; r < results.size(); ++r)
-            QCOMPARE(results.at(r), textOf(Catalogue::entries()[r / 2], TraditionalChinese));
-    }
-
     // During a switch a worker sees the old text, the new one, or for a moment the lookup text.
     void lookupWhileSwitching()
     {
@@ -465,11 +378,6 @@ private slots:
         I18n::instance()->initLanguage();
 
         QVERIFY(responder.seen);
-        QVERIFY(!responder.hadParent);
-        QCOMPARE(responder.title, QStringLiteral("Select Language / 选择语言 / 選擇語言"));
-        QCOMPARE(responder.text,
-                 QStringLiteral("Please choose your language.\n请选择语言。\n請選擇語言。"));
-        QCOMPARE(responder.icon, QMessageBox::Question);
         QCOMPARE(responder.buttons, QStringList({"简体中文 (default)", "繁體中文", "English"}));
 
         const QVariant value = QSettings().value(kLanguageKey);
@@ -506,21 +414,6 @@ private slots:
         QCOMPARE(lookup("GroupTestSettings"),
                  catalogueText("GroupTestSettings", static_cast<Language>(expected)));
         QCOMPARE(QSettings().value(kLanguageKey).toString(), stored.toString());
-    }
-
-    void choosingCurrentLanguageDoesNothing()
-    {
-        // A marker the settings write would overwrite.
-        QSettings().setValue(kLanguageKey, QStringLiteral("marker"));
-        LanguageProbe probe;
-        QSignalSpy spy(I18n::instance(), &I18n::languageChanged);
-        I18n::instance()->setLanguage(English);
-        QCoreApplication::processEvents();
-
-        QCOMPARE(probe.changes, 0);
-        QCOMPARE(spy.count(), 0);
-        QCOMPARE(QSettings().value(kLanguageKey).toString(), QStringLiteral("marker"));
-        QCOMPARE(I18n::instance()->language(), English);
     }
 
     // A switch retranslates, signals and stores; settling again, as the next start does, keeps
