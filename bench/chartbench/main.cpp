@@ -11,7 +11,7 @@
 //   Compares every PNG of the first folder with the one of the same name in the second and
 //   prints how many pixels differ by more than the tolerance (default 8 out of 255) in any
 //   channel. Writes a picture of each difference to after-folder/diff/: the later chart faded
-//   to grey, with every differing pixel in red. Exits with 1 when a picture is missing or
+//   to light grey, with every differing pixel in red. Exits with 1 when a picture is missing or
 //   differs in size.
 
 #include "chart/speedchartwidget.h"
@@ -157,7 +157,7 @@ int compareFolders(const QString& beforeFolder, const QString& afterFolder, int 
             for (int x = 0; x < b.width(); ++x) {
                 const int d = channelDistance(lineA[x], lineB[x]);
                 largest = std::max(largest, d);
-                const int grey = 160 + qGray(lineB[x]) * 95 / 255;
+                const int grey = 215 + qGray(lineB[x]) * 40 / 255;
                 target[x] = d > tolerance ? qRgb(255, 0, 0) : qRgb(grey, grey, grey);
                 differing += d > tolerance;
             }

@@ -49,38 +49,57 @@ struct HalfSeries
     bool isWrite;
 };
 
-QPainterPath areaPath(const ChartGeometry& g, const HalfSeries& h)
+// What one series shows in its half: the points of its curve and the vertical spans of the
+// columns whose samples reach beyond the curve's ends there. Built once per repaint and used
+// by both the area and the line.
+struct HalfTrace
 {
-    const QVector<QPointF> points = g.seriesPoints(*h.percent, *h.smoothed, !h.isWrite, h.scaleMax);
+    QVector<QPointF> points;
+    QVector<QLineF> spans;
+    double leftEdge;
+};
+
+HalfTrace traceOf(const ChartGeometry& g, const HalfSeries& h)
+{
+    HalfTrace t;
+    t.points = g.seriesPoints(*h.percent, *h.smoothed, !h.isWrite, h.scaleMax, &t.spans);
+    t.leftEdge = h.leftEdge;
+    return t;
+}
+
+QPainterPath areaPath(const ChartGeometry& g, const HalfTrace& t)
+{
     const double bottom = g.bottom();
     QPainterPath path;
-    path.reserve(points.size() + 3);
-    path.moveTo(h.leftEdge, bottom);
-    path.lineTo(h.leftEdge, points.first().y());
-    for (const QPointF& pt : points)
+    path.reserve(t.points.size() + 3);
+    path.moveTo(t.leftEdge, bottom);
+    path.lineTo(t.leftEdge, t.points.first().y());
+    for (const QPointF& pt : t.points)
         path.lineTo(pt);
-    path.lineTo(points.last().x(), bottom);
+    path.lineTo(t.points.last().x(), bottom);
     path.closeSubpath();
     return path;
 }
 
-// The line through a series: a path for the run of points and, apart from it, the vertical
-// spans of columns that hold more than a point (flat caps, so they end where the samples do).
-void drawLine(QPainter& p, const ChartGeometry& g, const HalfSeries& h, const QColor& color)
+// The line through a series, drawn as separate segments: the raster engine rasterises each
+// straight segment directly, while a path goes through the general stroker (joins, outline,
+// then a fill of that outline), which costs several times as much. The square caps of
+// neighbouring segments overlap where they meet and stand in for the bevel joins. The spans
+// have flat caps, so they end where the samples do.
+void drawLine(QPainter& p, const HalfTrace& t, const QColor& color)
 {
-    QVector<QLineF> spans;
-    const QVector<QPointF> points =
-        g.seriesPoints(*h.percent, *h.smoothed, !h.isWrite, h.scaleMax, &spans);
-    QPainterPath path;
-    path.reserve(points.size() + 1);
-    path.moveTo(h.leftEdge, points.first().y());
-    for (const QPointF& pt : points)
-        path.lineTo(pt);
+    QVector<QLineF> segments;
+    segments.reserve(t.points.size());
+    QPointF previous(t.leftEdge, t.points.first().y());
+    for (const QPointF& pt : t.points) {
+        segments.append(QLineF(previous, pt));
+        previous = pt;
+    }
     p.setPen(chartPen(color, 2));
-    p.drawPath(path);
-    if (!spans.isEmpty()) {
+    p.drawLines(segments);
+    if (!t.spans.isEmpty()) {
         p.setPen(QPen(color, 2, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
-        p.drawLines(spans);
+        p.drawLines(t.spans);
     }
 }
 
@@ -247,15 +266,16 @@ void SpeedChartWidget::paintEvent(QPaintEvent*)
     const int topAlpha = n == 1 ? 180 : 90;
     const int bottomAlpha = n == 1 ? 50 : 25;
     const double sx = g.splitX();
-    auto halvesOf = [&](int s) {
-        QVector<HalfSeries> halves;
+    // Areas first, then lines, each stream write half before read half.
+    QVector<QVector<HalfTrace>> traces(n);
+    for (int s = 0; s < n; ++s) {
         if (!writeSmoothed[s].isEmpty())
-            halves.append(
-                {&writePercent.at(s), &writeSmoothed.at(s), double(g.left()), writeMax, true});
+            traces[s].append(traceOf(
+                g, {&writePercent.at(s), &writeSmoothed.at(s), double(g.left()), writeMax, true}));
         if (readVisible && !readSmoothed[s].isEmpty())
-            halves.append({&readPercent.at(s), &readSmoothed.at(s), sx, readMax, false});
-        return halves;
-    };
+            traces[s].append(
+                traceOf(g, {&readPercent.at(s), &readSmoothed.at(s), sx, readMax, false}));
+    }
 
     p.setPen(Qt::NoPen);
     for (int s = 0; s < n; ++s) {
@@ -267,15 +287,15 @@ void SpeedChartWidget::paintEvent(QPaintEvent*)
         QLinearGradient gradient(0, g.top(), 0, g.bottom());
         gradient.setColorAt(0, topColor);
         gradient.setColorAt(1, bottomColor);
-        for (const HalfSeries& h : halvesOf(s))
-            p.fillPath(areaPath(g, h), gradient);
+        for (const HalfTrace& t : traces[s])
+            p.fillPath(areaPath(g, t), gradient);
     }
 
     p.setBrush(Qt::NoBrush);
     for (int s = 0; s < n; ++s) {
         const QColor lineColor = chartStreamColor(s).darker(120);
-        for (const HalfSeries& h : halvesOf(s))
-            drawLine(p, g, h, lineColor);
+        for (const HalfTrace& t : traces[s])
+            drawLine(p, t, lineColor);
     }
 
     const double dividerX = g.dividerColumn() + 0.5;
