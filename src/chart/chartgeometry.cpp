@@ -199,6 +199,38 @@ double chartScaleMaximum(const QVector<QVector<double>>& series)
     return niceCeil(peak * 1.08);
 }
 
+QVector<QPolygonF> areaPieces(const QVector<QPointF>& curve, double bottom, int band)
+{
+    const double left = curve.first().x();
+    const double right = curve.last().x();
+    QVector<QPolygonF> pieces;
+    const bool rising = std::is_sorted(curve.begin(), curve.end(),
+                                       [](QPointF a, QPointF b) { return a.x() < b.x(); });
+    if (!rising || band < 1) {
+        QPolygonF whole(curve);
+        whole.prepend(QPointF(left, bottom));
+        whole.append(QPointF(right, bottom));
+        return {whole};
+    }
+    pieces.reserve(int((right - left) / band) + 2);
+    QPolygonF piece(QVector<QPointF>{QPointF(left, bottom), curve.first()});
+    double cut = std::floor(left) + band;
+    for (int i = 1; i < curve.size(); ++i) {
+        const QPointF a = curve[i - 1];
+        const QPointF b = curve[i];
+        for (; cut < b.x(); cut += band) {
+            const QPointF c(cut, a.y() + (cut - a.x()) / (b.x() - a.x()) * (b.y() - a.y()));
+            piece << c << QPointF(cut, bottom);
+            pieces << piece;
+            piece = QPolygonF(QVector<QPointF>{QPointF(cut, bottom), c});
+        }
+        piece << b;
+    }
+    piece << QPointF(right, bottom);
+    pieces << piece;
+    return pieces;
+}
+
 QString chartScaleLabel(double value)
 {
     return QString::number(value, 'f', value < 10.0 ? 1 : 0);

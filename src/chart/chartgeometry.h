@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QLineF>
 #include <QPointF>
+#include <QPolygonF>
 #include <QRect>
 #include <QString>
 #include <QVector>
@@ -81,6 +82,15 @@ double niceCeil(double x);
 // Scale maximum of one half: the peak of all series (at least 10) with 8 % headroom, rounded
 // up with niceCeil.
 double chartScaleMaximum(const QVector<QVector<double>>& series);
+
+// The area between a curve and the baseline y = bottom, as polygons that together cover it
+// exactly, each at most `band` pixels wide. The cuts lie on whole-pixel x, where antialiasing
+// gives every pixel wholly to one side, so filling the pieces one by one paints the same
+// pixels as filling the whole area at once, translucent brushes included; but an
+// antialiased fill costs a search along each row for every edge it adds, so narrow pieces
+// fill far faster than one wide area with a ragged top. A curve whose x ever decreases
+// could fold back over a cut and is returned whole. The curve needs at least one point.
+QVector<QPolygonF> areaPieces(const QVector<QPointF>& curve, double bottom, int band);
 
 // Scale label text: one decimal below 10, none from 10 on.
 QString chartScaleLabel(double value);

@@ -34,6 +34,10 @@ void emptySeries(QVector<QVector<T>>& series)
         s.clear();
 }
 
+// Width of the pieces an area is filled in: narrow enough to keep each fill's rows short,
+// wide enough that the calls stay few.
+constexpr int AreaBand = 64;
+
 QPen chartPen(const QColor& color, qreal width)
 {
     return QPen(color, width, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
@@ -67,18 +71,13 @@ HalfTrace traceOf(const ChartGeometry& g, const HalfSeries& h)
     return t;
 }
 
-QPainterPath areaPath(const ChartGeometry& g, const HalfTrace& t)
+// The curve of a trace, from its half's left edge at the height of its first point.
+QVector<QPointF> curveOf(const HalfTrace& t)
 {
-    const double bottom = g.bottom();
-    QPainterPath path;
-    path.reserve(t.points.size() + 3);
-    path.moveTo(t.leftEdge, bottom);
-    path.lineTo(t.leftEdge, t.points.first().y());
-    for (const QPointF& pt : t.points)
-        path.lineTo(pt);
-    path.lineTo(t.points.last().x(), bottom);
-    path.closeSubpath();
-    return path;
+    QVector<QPointF> curve;
+    curve.reserve(t.points.size() + 1);
+    curve << QPointF(t.leftEdge, t.points.first().y()) << t.points;
+    return curve;
 }
 
 // The line through a series, drawn as separate segments: the raster engine rasterises each
@@ -88,13 +87,11 @@ QPainterPath areaPath(const ChartGeometry& g, const HalfTrace& t)
 // have flat caps, so they end where the samples do.
 void drawLine(QPainter& p, const HalfTrace& t, const QColor& color)
 {
+    const QVector<QPointF> curve = curveOf(t);
     QVector<QLineF> segments;
-    segments.reserve(t.points.size());
-    QPointF previous(t.leftEdge, t.points.first().y());
-    for (const QPointF& pt : t.points) {
-        segments.append(QLineF(previous, pt));
-        previous = pt;
-    }
+    segments.reserve(curve.size() - 1);
+    for (int i = 1; i < curve.size(); ++i)
+        segments.append(QLineF(curve[i - 1], curve[i]));
     p.setPen(chartPen(color, 2));
     p.drawLines(segments);
     if (!t.spans.isEmpty()) {
@@ -287,8 +284,11 @@ void SpeedChartWidget::paintEvent(QPaintEvent*)
         QLinearGradient gradient(0, g.top(), 0, g.bottom());
         gradient.setColorAt(0, topColor);
         gradient.setColorAt(1, bottomColor);
-        for (const HalfTrace& t : traces[s])
-            p.fillPath(areaPath(g, t), gradient);
+        p.setBrush(gradient);
+        for (const HalfTrace& t : traces[s]) {
+            for (const QPolygonF& piece : areaPieces(curveOf(t), g.bottom(), AreaBand))
+                p.drawPolygon(piece);
+        }
     }
 
     p.setBrush(Qt::NoBrush);
