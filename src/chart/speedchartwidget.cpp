@@ -46,8 +46,7 @@ QPen chartPen(const QColor& color, qreal width)
 // One stream's series in one half, with the x mapping of that half.
 struct HalfSeries
 {
-    const QVector<int>* percent;
-    const QVector<double>* smoothed;
+    const QVector<PercentRun>* runs;
     double leftEdge;
     double scaleMax;
     bool isWrite;
@@ -66,7 +65,7 @@ struct HalfTrace
 HalfTrace traceOf(const ChartGeometry& g, const HalfSeries& h)
 {
     HalfTrace t;
-    t.points = g.seriesPoints(*h.percent, *h.smoothed, !h.isWrite, h.scaleMax, &t.spans);
+    t.points = g.seriesPoints(*h.runs, !h.isWrite, h.scaleMax, &t.spans);
     t.leftEdge = h.leftEdge;
     return t;
 }
@@ -225,9 +224,24 @@ void SpeedChartWidget::paintEvent(QPaintEvent*)
     p.fillRect(rect(), palette().color(QPalette::Window));
     p.fillRect(plot, QColor(0xFA, 0xFA, 0xFA));
 
-    const double writeMax = chartScaleMaximum(writeSmoothed);
-    // Hidden read samples neither draw nor scale anything.
-    const double readMax = readVisible ? chartScaleMaximum(readSmoothed) : 0.0;
+    // Each series is condensed once; its runs give both the scale and the curve.
+    QVector<QVector<PercentRun>> writeRuns(n);
+    QVector<QVector<PercentRun>> readRuns(n);
+    double writePeak = 0.0;
+    double readPeak = 0.0;
+    for (int s = 0; s < n; ++s) {
+        writeRuns[s] = percentRuns(writePercent.at(s), writeSmoothed.at(s));
+        for (const PercentRun& run : writeRuns.at(s))
+            writePeak = std::max(writePeak, run.high);
+        // Hidden read samples neither draw nor scale anything.
+        if (readVisible) {
+            readRuns[s] = percentRuns(readPercent.at(s), readSmoothed.at(s));
+            for (const PercentRun& run : readRuns.at(s))
+                readPeak = std::max(readPeak, run.high);
+        }
+    }
+    const double writeMax = chartScaleForPeak(writePeak);
+    const double readMax = readVisible ? chartScaleForPeak(readPeak) : 0.0;
     p.setFont(QFont(font().family(), 8));
 
     // One-pixel lines go through pixel centres so they cover exactly the row or column that
@@ -266,12 +280,10 @@ void SpeedChartWidget::paintEvent(QPaintEvent*)
     // Areas first, then lines, each stream write half before read half.
     QVector<QVector<HalfTrace>> traces(n);
     for (int s = 0; s < n; ++s) {
-        if (!writeSmoothed[s].isEmpty())
-            traces[s].append(traceOf(
-                g, {&writePercent.at(s), &writeSmoothed.at(s), double(g.left()), writeMax, true}));
-        if (readVisible && !readSmoothed[s].isEmpty())
-            traces[s].append(
-                traceOf(g, {&readPercent.at(s), &readSmoothed.at(s), sx, readMax, false}));
+        if (!writeRuns.at(s).isEmpty())
+            traces[s].append(traceOf(g, {&writeRuns.at(s), double(g.left()), writeMax, true}));
+        if (!readRuns.at(s).isEmpty())
+            traces[s].append(traceOf(g, {&readRuns.at(s), sx, readMax, false}));
     }
 
     p.setPen(Qt::NoPen);
