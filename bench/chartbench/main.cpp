@@ -150,13 +150,17 @@ int compareFolders(const QString& beforeFolder, const QString& afterFolder, int 
         QImage picture(b.size(), QImage::Format_ARGB32);
         int differing = 0;
         int largest = 0;
+        QPoint largestAt;
         for (int y = 0; y < b.height(); ++y) {
             const QRgb* lineA = reinterpret_cast<const QRgb*>(a.constScanLine(y));
             const QRgb* lineB = reinterpret_cast<const QRgb*>(b.constScanLine(y));
             QRgb* target = reinterpret_cast<QRgb*>(picture.scanLine(y));
             for (int x = 0; x < b.width(); ++x) {
                 const int d = channelDistance(lineA[x], lineB[x]);
-                largest = std::max(largest, d);
+                if (d > largest) {
+                    largest = d;
+                    largestAt = QPoint(x, y);
+                }
                 const int grey = 215 + qGray(lineB[x]) * 40 / 255;
                 target[x] = d > tolerance ? qRgb(255, 0, 0) : qRgb(grey, grey, grey);
                 differing += d > tolerance;
@@ -167,6 +171,8 @@ int compareFolders(const QString& beforeFolder, const QString& afterFolder, int 
             out << "Cannot write " << QDir::toNativeSeparators(diffPath) << "\n";
         out << name << ": " << differing << " of " << b.width() * b.height()
             << " pixels differ by more than " << tolerance << " (largest difference " << largest
+            << (largest > 0 ? QStringLiteral(" at %1,%2").arg(largestAt.x()).arg(largestAt.y())
+                            : QString())
             << ")\n";
     }
     return result;
