@@ -5,7 +5,6 @@
 #include <QEvent>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPen>
 
 #include <algorithm>
@@ -43,40 +42,23 @@ QPen chartPen(const QColor& color, qreal width)
     return QPen(color, width, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
 }
 
-// One stream's series in one half, with the x mapping of that half.
-struct HalfSeries
-{
-    const QVector<PercentRun>* runs;
-    double leftEdge;
-    double scaleMax;
-    bool isWrite;
-};
-
-// What one series shows in its half: the points of its curve and the vertical spans of the
-// columns whose samples reach beyond the curve's ends there. Built once per repaint and used
-// by both the area and the line.
+// What one series shows in its half: its curve, which starts at the half's left edge at the
+// height of its first point, and the vertical spans of the columns whose samples reach beyond
+// the curve there. Built once per repaint for both the area and the line.
 struct HalfTrace
 {
-    QVector<QPointF> points;
+    QVector<QPointF> curve;
     QVector<QLineF> spans;
-    double leftEdge;
 };
 
-HalfTrace traceOf(const ChartGeometry& g, const HalfSeries& h)
+HalfTrace traceOf(const ChartGeometry& g, const QVector<PercentRun>& runs, bool readHalf,
+                  double leftEdge, double scaleMax)
 {
     HalfTrace t;
-    t.points = g.seriesPoints(*h.runs, !h.isWrite, h.scaleMax, &t.spans);
-    t.leftEdge = h.leftEdge;
+    const QVector<QPointF> points = g.seriesPoints(runs, readHalf, scaleMax, &t.spans);
+    t.curve.reserve(points.size() + 1);
+    t.curve << QPointF(leftEdge, points.first().y()) << points;
     return t;
-}
-
-// The curve of a trace, from its half's left edge at the height of its first point.
-QVector<QPointF> curveOf(const HalfTrace& t)
-{
-    QVector<QPointF> curve;
-    curve.reserve(t.points.size() + 1);
-    curve << QPointF(t.leftEdge, t.points.first().y()) << t.points;
-    return curve;
 }
 
 // The line through a series, drawn as separate segments: the raster engine rasterises each
@@ -86,11 +68,10 @@ QVector<QPointF> curveOf(const HalfTrace& t)
 // have flat caps, so they end where the samples do.
 void drawLine(QPainter& p, const HalfTrace& t, const QColor& color)
 {
-    const QVector<QPointF> curve = curveOf(t);
     QVector<QLineF> segments;
-    segments.reserve(curve.size() - 1);
-    for (int i = 1; i < curve.size(); ++i)
-        segments.append(QLineF(curve[i - 1], curve[i]));
+    segments.reserve(t.curve.size() - 1);
+    for (int i = 1; i < t.curve.size(); ++i)
+        segments.append(QLineF(t.curve[i - 1], t.curve[i]));
     p.setPen(chartPen(color, 2));
     p.drawLines(segments);
     if (!t.spans.isEmpty()) {
@@ -281,9 +262,9 @@ void SpeedChartWidget::paintEvent(QPaintEvent*)
     QVector<QVector<HalfTrace>> traces(n);
     for (int s = 0; s < n; ++s) {
         if (!writeRuns.at(s).isEmpty())
-            traces[s].append(traceOf(g, {&writeRuns.at(s), double(g.left()), writeMax, true}));
+            traces[s].append(traceOf(g, writeRuns.at(s), false, g.left(), writeMax));
         if (!readRuns.at(s).isEmpty())
-            traces[s].append(traceOf(g, {&readRuns.at(s), sx, readMax, false}));
+            traces[s].append(traceOf(g, readRuns.at(s), true, sx, readMax));
     }
 
     p.setPen(Qt::NoPen);
@@ -298,7 +279,7 @@ void SpeedChartWidget::paintEvent(QPaintEvent*)
         gradient.setColorAt(1, bottomColor);
         p.setBrush(gradient);
         for (const HalfTrace& t : traces[s]) {
-            for (const QPolygonF& piece : areaPieces(curveOf(t), g.bottom(), AreaBand))
+            for (const QPolygonF& piece : areaPieces(t.curve, g.bottom(), AreaBand))
                 p.drawPolygon(piece);
         }
     }
