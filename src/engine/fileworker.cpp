@@ -4,14 +4,36 @@
 #include "platform/alignedbuffer.h"
 #include "platform/unbufferedfile.h"
 
+#include <QFileInfo>
+#include <QStorageInfo>
+
 #include <cstdint>
 #include <cstring>
+#include <system_error>
 
 namespace {
 
 std::string toPlatformPath(const QString& path)
 {
     return path.toUtf8().toStdString();
+}
+
+// Whether the operating system's error code (errno, or GetLastError on Windows) means the
+// volume has no room left.
+bool isNoSpaceError(int osError)
+{
+    if (osError == 0)
+        return false;
+    const std::error_condition condition = std::system_category().default_error_condition(osError);
+    return condition == std::errc::no_space_on_device;
+}
+
+// Less than one block left on the volume holding `path`. Used after a failed write whose code
+// did not say why (a short count, or a platform whose codes do not map onto errno values).
+bool volumeHasNoRoomFor(const QString& path, qint64 blockSize)
+{
+    const QStorageInfo volume(QFileInfo(path).absolutePath());
+    return volume.isValid() && volume.bytesAvailable() >= 0 && volume.bytesAvailable() < blockSize;
 }
 
 } // namespace
@@ -45,6 +67,14 @@ void FileWorker::fillPattern(void* buffer, qint64 size)
         bytes[w * 4 + 2] = static_cast<unsigned char>(x >> 16);
         bytes[w * 4 + 3] = static_cast<unsigned char>(x >> 24);
     }
+}
+
+void FileWorker::targetFailed(const QString& text, int osError, bool writing)
+{
+    m_outOfSpace =
+        isNoSpaceError(osError) || (writing && volumeHasNoRoomFor(m_targetPath, m_blockSize));
+    // A full card is named as such: the cause first, then what could not be done.
+    m_errorString = m_outOfSpace ? tr("空间不足") + QStringLiteral(" — ") + text : text;
 }
 
 bool FileWorker::stopRequested() const
@@ -84,13 +114,13 @@ void FileWorker::run()
             return;
         }
         if (!target.open(toPlatformPath(m_targetPath), UnbufferedFile::Purpose::WriteTarget)) {
-            m_errorString = tr("无法创建目标文件: %1").arg(m_targetPath);
+            targetFailed(tr("无法创建目标文件: %1").arg(m_targetPath), target.lastError(), false);
             return;
         }
     } else {
         fillPattern(buffer.data(), m_blockSize);
         if (!target.open(toPlatformPath(m_targetPath), UnbufferedFile::Purpose::WriteTarget)) {
-            m_errorString = tr("无法创建目标文件: %1").arg(m_targetPath);
+            targetFailed(tr("无法创建目标文件: %1").arg(m_targetPath), target.lastError(), false);
             return;
         }
     }
@@ -113,7 +143,7 @@ void FileWorker::run()
                 break;
             }
             if (!target.writeBlock(buffer.data(), blockBytes)) {
-                m_errorString = tr("写入失败 (%1)").arg(m_targetPath);
+                targetFailed(tr("写入失败 (%1)").arg(m_targetPath), target.lastError(), true);
                 break;
             }
         }

@@ -27,6 +27,9 @@ public:
     BlockProgress::Snapshot progress() const { return m_progress.load(); }
     bool succeeded() const { return m_succeeded; }
     QString errorString() const { return m_errorString; }
+    // The job failed because the card had no room left for the file or its next block; the
+    // error text then says so rather than naming a bare write failure.
+    bool outOfSpace() const { return m_outOfSpace; }
 
     // Fills `size` bytes with the stream pattern (whole 32-bit words only, little-endian).
     // Every block of every random-data file carries these same bytes.
@@ -37,6 +40,8 @@ protected:
 
 private:
     bool stopRequested() const;
+    // Notes a failed write (or creation, `writing` false) of the target and its error text.
+    void targetFailed(const QString& text, int osError, bool writing);
 
     const int m_mode;
     const QString m_sourcePath;
@@ -46,5 +51,6 @@ private:
     const std::atomic<int>* const m_stopFlag;
     BlockProgress m_progress;
     bool m_succeeded = false;
+    bool m_outOfSpace = false;
     QString m_errorString;
 };
