@@ -8,6 +8,8 @@
 #include <QVector>
 #include <atomic>
 
+class FileWorker;
+
 // The test engine: one object carries out one run on its own thread. The window hands it a
 // TestPlan through the setters before start(); everything the engine has to say leaves it
 // through its signals, and the only thing that can be done to a running engine is
@@ -51,6 +53,11 @@ signals:
     void log(QString message);
     void rollingFileProgress(int currentFile, int totalFiles, qlonglong bytesWritten,
                              qlonglong bytesTotal);
+    // A file read back held blocks other than those written: once per such file, when its
+    // read has ended (before the phase's closing signals). fileIdx is the stream's row (0 for
+    // the rolling fill's single stream), filePath names the file, firstBadOffset is the byte
+    // offset in it of the first bad block.
+    void dataMismatch(int fileIdx, QString filePath, qlonglong badBlocks, qlonglong firstBadOffset);
 
 protected:
     void run() override;
@@ -66,10 +73,14 @@ private:
     void sampleProgress(Phase& phase, bool final);
     void logStreamStart(const Phase& phase, int i);
     void removeTestFiles();
+    // Reports what a finished read worker found wrong in its file (nothing when it was clean).
+    void reportMismatch(int fileIdx, const QString& path, const FileWorker& worker);
     bool stopRequested() const;
 
     TestPlan m_plan;
     QStringList m_targetFiles;
     QVector<qint64> m_fileSizes;
     std::atomic<int> m_stopFlag{0};
+    // Stamped into every block of the run, so no block of another run can pass for its own.
+    quint64 m_runId = 0;
 };
