@@ -163,6 +163,11 @@ void SpeedTester::setRollingParams(qint64 fileSize, qint64 freeBytes, int refill
     m_plan.rollRefills = std::max(0, refills);
 }
 
+void SpeedTester::setRollingVerify(bool verify)
+{
+    m_plan.rollVerify = verify;
+}
+
 void SpeedTester::requestStop()
 {
     m_stopFlag.store(1, std::memory_order_relaxed);

@@ -31,10 +31,16 @@ public:
     void setStaggerMs(int ms);      // negative gives 0
     void setReadEnabled(bool enabled);
     void setRollingParams(qint64 fileSize, qint64 freeBytes, int refills); // refills >= 0
+    // Rolling fill: read every fill back and check it before deleting it.
+    void setRollingVerify(bool verify);
 
     // Callable from any thread at any time; returns at once. A request made before the
     // thread runs is discarded when the run begins.
     void requestStop();
+
+    // Engine thread only: reports what a finished read worker found wrong in its file, as
+    // dataMismatch and a log line (nothing when the file was clean).
+    void reportMismatch(int fileIdx, const QString& path, const FileWorker& worker);
 
     // The plan as set (testSize is the run's total once run() has built its files).
     const TestPlan& plan() const { return m_plan; }
@@ -73,8 +79,7 @@ private:
     void sampleProgress(Phase& phase, bool final);
     void logStreamStart(const Phase& phase, int i);
     void removeTestFiles();
-    // Reports what a finished read worker found wrong in its file (nothing when it was clean).
-    void reportMismatch(int fileIdx, const QString& path, const FileWorker& worker);
+
     bool stopRequested() const;
 
     TestPlan m_plan;

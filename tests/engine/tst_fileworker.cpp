@@ -1,4 +1,5 @@
 #include "engine/fileworker.h"
+#include "engine/fillcheck.h"
 #include "engine/speedtester.h"
 #include "engine/testplan.h"
 #include "enginetestutil.h"
@@ -53,6 +54,8 @@ private slots:
     void copyCheckFindsChangedCardFile_data();
     void copyCheckFindsChangedCardFile();
     void engineReportsEachDamagedFile();
+    void fillCheckFindsOverwrittenFiles_data();
+    void fillCheckFindsOverwrittenFiles();
 
 private:
     QString path(const QString& name) const { return dir.filePath(name); }
@@ -411,6 +414,67 @@ void FileWorkerTest::engineReportsEachDamagedFile()
                               .arg(3 * Block)));
     QCOMPARE(logs.last(), Done);
     QVERIFY(entriesOf(card.path()).isEmpty());
+}
+
+void FileWorkerTest::fillCheckFindsOverwrittenFiles_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("lastLog");
+    QTest::newRow("clean") << "none" << int(FillCheck::Outcome::Clean)
+                           << "  Fill 2/3: all data read back intact";
+    // As a card that wraps around does: a late file's block lands on an early file's.
+    QTest::newRow("wrapped") << "wrap" << int(FillCheck::Outcome::BadData)
+                             << QString("Data check failed: %1 has 1 bad blocks, the first at byte "
+                                        "offset %2")
+                                    .arg(path("fill-0.dat"))
+                                    .arg(2 * Block);
+    QTest::newRow("file gone") << "remove" << int(FillCheck::Outcome::Failed)
+                               << "  Verifying the data of fill 2/3";
+}
+
+void FileWorkerTest::fillCheckFindsOverwrittenFiles()
+{
+    QFETCH(QString, damage);
+    QFETCH(int, outcome);
+    QFETCH(QString, lastLog);
+    // Three files of a fill, the test's files 10 to 12, each 4 blocks long.
+    QVector<FillCheck::File> files;
+    for (int k = 0; k < 3; ++k) {
+        const FillCheck::File f{path(QString("fill-%1.dat").arg(k)), 4 * Block, quint32(10 + k)};
+        auto w = runJob(WriteJob, QString(), f.path, f.bytes, Block, nullptr, RunId, f.index);
+        QVERIFY(w->succeeded());
+        files.append(f);
+    }
+    if (damage == "wrap") {
+        QByteArray early = readAll(files[0].path);
+        early.replace(int(2 * Block), int(Block), readAll(files[2].path).mid(0, int(Block)));
+        QVERIFY(writeAll(files[0].path, early));
+    } else if (damage == "remove") {
+        QVERIFY(QFile::remove(files[1].path));
+    }
+
+    SpeedTester e;
+    QStringList logs, errors;
+    QVector<QVariantList> mismatches;
+    connect(&e, &SpeedTester::log, this, [&](const QString& l) { logs << l; });
+    connect(&e, &SpeedTester::testError, this, [&](const QString& m) { errors << m; });
+    connect(&e, &SpeedTester::dataMismatch, this,
+            [&](int i, const QString& p, qlonglong n, qlonglong at) {
+                mismatches.append({i, p, n, at});
+            });
+    std::atomic<int> stop{0};
+    const auto result = FillCheck::run(e, files, RunId, Block, &stop, 2, 3);
+    QCOMPARE(int(result), outcome);
+    QCOMPARE(logs.first(), QString("  Verifying the data of fill 2/3"));
+    QCOMPARE(logs.last(), lastLog);
+    QCOMPARE(mismatches.size(), damage == "wrap" ? 1 : 0);
+    if (damage == "wrap")
+        QCOMPARE(mismatches[0], QVariantList({0, files[0].path, 1, 2 * Block}));
+    QCOMPARE(errors,
+             damage == "remove"
+                 ? QStringList{QString("Cannot open file for reading: %1").arg(files[1].path)}
+                 : QStringList());
 }
 
 int runFileWorkerTests(int argc, char** argv)
