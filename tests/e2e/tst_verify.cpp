@@ -11,8 +11,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QtTest>
 #include <algorithm>
 
@@ -92,6 +94,7 @@ private slots:
     void initTestCase();
     void cleanup();
     void bitFlippingCardFailsTheReadTest();
+    void wrappingCardFailsTheVerifiedFill();
     void honestCardPassesAtTheSameSpeed();
 
 private:
@@ -157,6 +160,47 @@ void TestVerify::bitFlippingCardFailsTheReadTest()
     const QVector<RowVerdict> verdicts = judgeRows(fast, fast, VerdictRules(), true, integrity);
     for (const RowVerdict& v : verdicts)
         QCOMPARE(v.overall(), Verdict::Fail);
+}
+
+void TestVerify::wrappingCardFailsTheVerifiedFill()
+{
+    const qint64 claim = qgetenv("CARD_CLAIM_BYTES").toLongLong();
+    const qint64 real = qgetenv("CARD_REAL_BYTES").toLongLong();
+    if (claim <= 0 || real >= claim || qgetenv("CARD_FLIP_EVERY").toInt() > 0)
+        QSKIP("Runs on a lying card that wraps around only.");
+    const qint64 block = MiB;
+    const qint64 fileSize = 16 * MiB;
+    const qint64 free = QStorageInfo(m_root).bytesAvailable();
+    QVERIFY(free > real); // the card claims more than it has
+    SpeedTester e;
+    Run run(e);
+    e.setRootPath(m_root);
+    e.setBlockSize(block);
+    e.setRollingParams(fileSize, free, 1);
+    e.setRollingVerify(true);
+    e.start();
+    QVERIFY(e.wait(300000));
+
+    QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors.join('\n')));
+    QVERIFY(run.logs.contains(QStringLiteral("  Verifying the data of fill 1/1")));
+    // The late files landed on the early ones: these are found, each named with the place of
+    // its first bad block, and their bad blocks cannot add up to more than the fill wrote
+    // beyond the real storage.
+    QVERIFY2(!run.mismatches.isEmpty(), qPrintable(run.logs.join('\n')));
+    const QRegularExpression name(QStringLiteral("^__roll_\\d+\\.dat$"));
+    qint64 bad = 0;
+    for (const Mismatch& m : qAsConst(run.mismatches)) {
+        QCOMPARE(m.fileIdx, 0);
+        QVERIFY2(name.match(QFileInfo(m.path).fileName()).hasMatch(), qPrintable(m.path));
+        QVERIFY(m.first >= 0 && m.first < fileSize && m.first % block == 0);
+        QVERIFY2(run.logs.contains(mismatchLine(m)), qPrintable(mismatchLine(m)));
+        bad += m.bad;
+    }
+    QVERIFY2(bad > 0 &&
+                 bad * block <= free - (real - qgetenv("CARD_KEEP_BYTES").toLongLong()) + fileSize,
+             qPrintable(QString::number(bad)));
+    QVERIFY(!run.logs.contains(QStringLiteral("  Fill 1/1: all data read back intact")));
+    QCOMPARE(QDir(m_root).entryList({QStringLiteral("__roll_*")}, QDir::Files), QStringList());
 }
 
 void TestVerify::honestCardPassesAtTheSameSpeed()
