@@ -25,18 +25,17 @@ struct DoubleKey
 // In the order the group is read and written; "perStreamWrite" and "perStreamRead" come last,
 // after "iterCount".
 const DoubleKey kThresholds[] = {
-    {"jitterFail", &VerdictRules::jitterFail, 0.0, VerdictSettings::MaxRatio, false},
-    {"jitterWarn", &VerdictRules::jitterWarn, 0.0, VerdictSettings::MaxRatio, false},
-    {"cvFail", &VerdictRules::cvFail, 0.0, VerdictSettings::MaxRatio, false},
-    {"cvWarn", &VerdictRules::cvWarn, 0.0, VerdictSettings::MaxRatio, false},
-    {"dropFail", &VerdictRules::dropFail, 0.0, VerdictSettings::MaxRatio, false},
-    {"dropWarn", &VerdictRules::dropWarn, 0.0, VerdictSettings::MaxRatio, false},
-    {"minSpeedMult", &VerdictRules::minSpeedMult, VerdictSettings::MinSpeedFactor,
-     VerdictSettings::MaxSpeedFactor, false},
-    {"aggWriteFail", &VerdictRules::aggWriteFail, 0.0, VerdictSettings::MaxSpeed, false},
-    {"aggWriteWarn", &VerdictRules::aggWriteWarn, 0.0, VerdictSettings::MaxSpeed, false},
-    {"aggReadFail", &VerdictRules::aggReadFail, 0.0, VerdictSettings::MaxSpeed, false},
-    {"aggReadWarn", &VerdictRules::aggReadWarn, 0.0, VerdictSettings::MaxSpeed, false},
+    {"jitterFail", &VerdictRules::jitterFail, 0.0, VerdictSettings::MaxStoredRatio, false},
+    {"jitterWarn", &VerdictRules::jitterWarn, 0.0, VerdictSettings::MaxStoredRatio, false},
+    {"cvFail", &VerdictRules::cvFail, 0.0, VerdictSettings::MaxStoredRatio, false},
+    {"cvWarn", &VerdictRules::cvWarn, 0.0, VerdictSettings::MaxStoredRatio, false},
+    {"dropFail", &VerdictRules::dropFail, 0.0, VerdictSettings::MaxStoredRatio, false},
+    {"dropWarn", &VerdictRules::dropWarn, 0.0, VerdictSettings::MaxStoredRatio, false},
+    {"minSpeedMult", &VerdictRules::minSpeedMult, 0.0, VerdictSettings::MaxStoredFactor, false},
+    {"aggWriteFail", &VerdictRules::aggWriteFail, 0.0, VerdictSettings::MaxStoredSpeed, false},
+    {"aggWriteWarn", &VerdictRules::aggWriteWarn, 0.0, VerdictSettings::MaxStoredSpeed, false},
+    {"aggReadFail", &VerdictRules::aggReadFail, 0.0, VerdictSettings::MaxStoredSpeed, false},
+    {"aggReadWarn", &VerdictRules::aggReadWarn, 0.0, VerdictSettings::MaxStoredSpeed, false},
 };
 
 const DoubleKey kPerStream[] = {

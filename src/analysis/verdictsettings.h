@@ -12,13 +12,17 @@ struct VerdictSettings
     VerdictRules rules;
     bool enableRead = false;
 
-    // What the rules dialog can edit. A stored threshold outside its range is taken for damage and
-    // replaced; the round count and the per-stream minimums are clamped instead, as their editors
-    // do.
+    // What the rules dialog can edit.
     static constexpr double MaxRatio = 5.0; // 500 %
     static constexpr double MinSpeedFactor = 0.1;
     static constexpr double MaxSpeedFactor = 1.0;
     static constexpr double MaxSpeed = VerdictRules::MaxPerStreamSpeed;
+    // What a stored value may be before it is taken for damage and replaced. Wider than the
+    // editors: a value the dialog would merely clamp (700 %, a factor of 0.05) is the user's
+    // and loads as stored. The round count and the per-stream minimums are clamped instead.
+    static constexpr double MaxStoredRatio = 100.0;
+    static constexpr double MaxStoredFactor = 10.0;
+    static constexpr double MaxStoredSpeed = 1.0e6;
 
     // Reads the group. A key that is missing, of the wrong kind, not finite or out of range keeps
     // the value it has in current (itself first brought into range).

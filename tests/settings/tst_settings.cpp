@@ -115,9 +115,12 @@ private slots:
                                     << "perStreamRead=0";
         QTest::newRow("clamped down") << "iterCount=150\nperStreamWrite=5000"
                                       << "perStreamWrite=2000 iterCount=99";
+        // Beyond the editors but plausible: kept, for the dialog to show clamped.
+        QTest::newRow("beyond the editors") << "jitterFail=7\nminSpeedMult=0.05\naggReadWarn=2500"
+                                            << "jitterFail=7 minSpeedMult=0.05 aggReadWarn=2500";
         QTest::newRow("garbage")
             << "enableRead=yes\njitterFail=abc\njitterWarn=nan\ncvFail=inf\ncvWarn=-inf\n"
-               "dropFail=1e999\ndropWarn=-0.1\nminSpeedMult=0.05\naggWriteFail=1e300\n"
+               "dropFail=1e999\ndropWarn=-0.1\nminSpeedMult=-0.5\naggWriteFail=1e300\n"
                "aggWriteWarn=@Invalid()\naggReadFail=1, 2\naggReadWarn=\nslcTrim=maybe\n"
                "fullCap=2\niterCount=abc\nperStreamWrite=nan\nperStreamRead=inf\n"
             << QString();
