@@ -4,10 +4,13 @@
 #include "platform/alignedbuffer.h"
 #include "platform/unbufferedfile.h"
 
+#include <QFileInfo>
 #include <QSemaphore>
+#include <QStorageInfo>
 
 #include <cstdint>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -15,6 +18,24 @@ namespace {
 std::string toPlatformPath(const QString& path)
 {
     return path.toUtf8().toStdString();
+}
+
+// Whether the operating system's error code (errno, or GetLastError on Windows) means the
+// volume has no room left.
+bool isNoSpaceError(int osError)
+{
+    if (osError == 0)
+        return false;
+    const std::error_condition condition = std::system_category().default_error_condition(osError);
+    return condition == std::errc::no_space_on_device;
+}
+
+// Less than one block left on the volume holding `path`. Used after a failed write whose code
+// did not say why (a short count, or a platform whose codes do not map onto errno values).
+bool volumeHasNoRoomFor(const QString& path, qint64 blockSize)
+{
+    const QStorageInfo volume(QFileInfo(path).absolutePath());
+    return volume.isValid() && volume.bytesAvailable() >= 0 && volume.bytesAvailable() < blockSize;
 }
 
 } // namespace
@@ -37,6 +58,14 @@ void FileWorker::setStreamIdentity(quint64 runId, quint32 fileIndex)
 {
     m_runId = runId;
     m_fileIndex = fileIndex;
+}
+
+void FileWorker::targetFailed(const QString& text, int osError, bool writing)
+{
+    m_outOfSpace =
+        isNoSpaceError(osError) || (writing && volumeHasNoRoomFor(m_targetPath, m_blockSize));
+    // A full card is named as such: the cause first, then what could not be done.
+    m_errorString = m_outOfSpace ? tr("空间不足") + QStringLiteral(" — ") + text : text;
 }
 
 bool FileWorker::stopRequested() const
@@ -83,13 +112,13 @@ void FileWorker::run()
             return;
         }
         if (!target.open(toPlatformPath(m_targetPath), UnbufferedFile::Purpose::WriteTarget)) {
-            m_errorString = tr("无法创建目标文件: %1").arg(m_targetPath);
+            targetFailed(tr("无法创建目标文件: %1").arg(m_targetPath), target.lastError(), false);
             return;
         }
     } else {
         fillPattern(buffer.data(), m_blockSize);
         if (!target.open(toPlatformPath(m_targetPath), UnbufferedFile::Purpose::WriteTarget)) {
-            m_errorString = tr("无法创建目标文件: %1").arg(m_targetPath);
+            targetFailed(tr("无法创建目标文件: %1").arg(m_targetPath), target.lastError(), false);
             return;
         }
     }
@@ -122,7 +151,7 @@ void FileWorker::run()
             if (!copying)
                 pattern.stamp(buffer.data(), m_blockSize, static_cast<quint32>(b));
             if (!target.writeBlock(buffer.data(), blockBytes)) {
-                m_errorString = tr("写入失败 (%1)").arg(m_targetPath);
+                targetFailed(tr("写入失败 (%1)").arg(m_targetPath), target.lastError(), true);
                 break;
             }
         }

@@ -38,6 +38,9 @@ public:
     BlockProgress::Snapshot progress() const { return m_progress.load(); }
     bool succeeded() const { return m_succeeded; }
     QString errorString() const { return m_errorString; }
+    // The job failed because the card had no room left for the file or its next block; the
+    // error text then says so rather than naming a bare write failure.
+    bool outOfSpace() const { return m_outOfSpace; }
 
     // Set before start(). The run's random number and the file's index, stamped into every
     // random-data block written and expected in every block read back (default 0 and 0).
@@ -64,6 +67,8 @@ private:
     // when a stop ended it.
     bool readAndVerify(platform::UnbufferedFile& target, platform::UnbufferedFile& source,
                        void* firstBuffer, qint64 blocks);
+    // Notes a failed write (or creation, `writing` false) of the target and its error text.
+    void targetFailed(const QString& text, int osError, bool writing);
 
     const int m_mode;
     const QString m_sourcePath;
@@ -73,6 +78,7 @@ private:
     const std::atomic<int>* const m_stopFlag;
     BlockProgress m_progress;
     bool m_succeeded = false;
+    bool m_outOfSpace = false;
     QString m_errorString;
     quint64 m_runId = 0;
     quint32 m_fileIndex = 0;

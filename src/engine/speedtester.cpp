@@ -3,6 +3,8 @@
 #include "engine/blockpattern.h"
 #include "engine/blockprogress.h"
 #include "engine/fileworker.h"
+#include "engine/rollingfill.h"
+#include "engine/speedmeter.h"
 #include "engine/testfilelist.h"
 
 #include <QElapsedTimer>
@@ -25,33 +27,6 @@ double secondsOf(const QElapsedTimer& clock)
 {
     return std::max(0.001, static_cast<double>(clock.nsecsElapsed()) / 1e9);
 }
-
-// Shortest span between two block completions that a current speed is measured over: half
-// the sampling interval. A block that completes moments after the previous one (absorbed by a
-// cache, or released by a throttle's burst) is left to the next sample's wider span instead of
-// showing as a spike of many times the card's speed. Every steady stream spans more than this
-// between samples, so none of its measurements is held back.
-constexpr qint64 MinSpanNs = 100000000;
-
-// Where a current speed was last measured: bytes and the completion time of their last block.
-struct Meter
-{
-    qint64 bytes = 0;
-    qint64 stampNs = 0;
-
-    // MB/s since the last measurement, moving the meter on; 0 (nothing new to measure yet)
-    // without new bytes or over a span shorter than MinSpanNs.
-    double advance(qint64 nowBytes, qint64 nowStampNs)
-    {
-        const qint64 moved = nowBytes - bytes;
-        const qint64 span = nowStampNs - stampNs;
-        if (moved <= 0 || span < MinSpanNs)
-            return 0.0;
-        bytes = nowBytes;
-        stampNs = nowStampNs;
-        return moved / BytesPerMB / (static_cast<double>(span) / 1e9);
-    }
-};
 
 int percentOf(qint64 done, qint64 whole, bool final)
 {
@@ -79,8 +54,8 @@ struct SpeedTester::Phase
     // counting whole blocks never aliases against the sampling clock: per stream from its
     // last measured block, for the card from the latest completion of any stream. A stream's
     // first span starts when it is started, or at the last sample before its first bytes.
-    QVector<Meter> streamMeters;
-    Meter cardMeter;
+    QVector<SpeedMeter> streamMeters;
+    SpeedMeter cardMeter;
     QElapsedTimer phaseClock;   // stagger schedule
     QElapsedTimer averageClock; // every average speed of the phase
     QElapsedTimer sampleClock;  // sampling cadence
@@ -183,6 +158,10 @@ void SpeedTester::run()
     m_stopFlag.store(0, std::memory_order_relaxed);
     m_runId = BlockPattern::newRunId();
     const TestMode mode = testModeOf(m_plan);
+    if (mode == TestMode::RollingFill) {
+        runRollingFill();
+        return;
+    }
 
     m_targetFiles.clear();
     m_fileSizes.clear();
@@ -250,6 +229,12 @@ void SpeedTester::run()
     emit log(tr("LogTestDone"));
 }
 
+bool SpeedTester::runRollingFill()
+{
+    RollingFill fill(*this, m_plan, &m_stopFlag);
+    return fill.run();
+}
+
 void SpeedTester::removeTestFiles()
 {
     for (const QString& path : qAsConst(m_targetFiles))
@@ -294,7 +279,7 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
     }
     phase.started.fill(false, n);
     phase.finished.fill(false, n);
-    phase.streamMeters.fill(Meter(), n);
+    phase.streamMeters.fill(SpeedMeter(), n);
 
     phase.phaseClock.start();
     phase.workers[0]->start();

@@ -79,7 +79,8 @@ private:
     void sampleProgress(Phase& phase, bool final);
     void logStreamStart(const Phase& phase, int i);
     void removeTestFiles();
-
+    // The fill-entire-card stress test instead of the phases; false when the plan was refused.
+    bool runRollingFill();
     bool stopRequested() const;
 
     TestPlan m_plan;
