@@ -56,6 +56,8 @@ private slots:
     void engineReportsEachDamagedFile();
     void fillCheckFindsOverwrittenFiles_data();
     void fillCheckFindsOverwrittenFiles();
+    void rollingFillChecksEachFill_data();
+    void rollingFillChecksEachFill();
 
 private:
     QString path(const QString& name) const { return dir.filePath(name); }
@@ -475,6 +477,75 @@ void FileWorkerTest::fillCheckFindsOverwrittenFiles()
              damage == "remove"
                  ? QStringList{QString("Cannot open file for reading: %1").arg(files[1].path)}
                  : QStringList());
+}
+
+void FileWorkerTest::rollingFillChecksEachFill_data()
+{
+    QTest::addColumn<bool>("verify");
+    QTest::newRow("checked") << true;
+    QTest::newRow("not checked") << false;
+}
+
+void FileWorkerTest::rollingFillChecksEachFill()
+{
+    // Two fills of three files of four blocks; while the first fill's third file is written,
+    // a block of its first file goes bad, as on a card that wraps around.
+    QFETCH(bool, verify);
+    QTemporaryDir card;
+    QVERIFY(card.isValid());
+    const QString root = card.path() + "/";
+    SpeedTester e;
+    e.setRootPath(root);
+    e.setBlockSize(Block);
+    e.setRollingParams(4 * Block, 12 * Block, 2);
+    e.setRollingVerify(verify);
+    QStringList events;
+    QVector<QVariantList> mismatches;
+    bool damaged = false;
+    connect(
+        &e, &SpeedTester::log, this, [&](const QString& l) { events << l; }, Qt::DirectConnection);
+    connect(
+        &e, &SpeedTester::testError, this, [&](const QString& m) { events << "error " + m; },
+        Qt::DirectConnection);
+    connect(
+        &e, &SpeedTester::writeFinished, this, [&] { events << "writeFinished"; },
+        Qt::DirectConnection);
+    connect(
+        &e, &SpeedTester::dataMismatch, this,
+        [&](int i, const QString& p, qlonglong n, qlonglong at) {
+            mismatches.append({i, p, n, at});
+            events << "mismatch";
+        },
+        Qt::DirectConnection);
+    connect(
+        &e, &SpeedTester::rollingFileProgress, this,
+        [&](int current) {
+            if (current != 3 || damaged)
+                return;
+            damaged = true;
+            QByteArray data = readAll(root + "__roll_0.dat");
+            data[int(Block + 3)] = char(data[int(Block + 3)] ^ 4);
+            writeAll(root + "__roll_0.dat", data);
+        },
+        Qt::DirectConnection);
+    e.start();
+    QVERIFY(e.wait(60000));
+
+    const QStringList checks = events.filter(QRegularExpression("[Ff]ill \\d"));
+    if (!verify) {
+        QVERIFY(mismatches.isEmpty());
+        QVERIFY2(checks.isEmpty(), qPrintable(checks.join('\n')));
+    } else {
+        QCOMPARE(mismatches, QVector<QVariantList>({{0, root + "__roll_0.dat", 1, Block}}));
+        QCOMPARE(checks, QStringList({"  Verifying the data of fill 1/2",
+                                      "  Verifying the data of fill 2/2",
+                                      "  Fill 2/2: all data read back intact"}));
+        // Found before the end of the write phase, on which the window makes its verdicts.
+        QVERIFY(events.indexOf("mismatch") < events.indexOf("writeFinished"));
+    }
+    QVERIFY(events.filter("error").isEmpty());
+    QCOMPARE(events.last(), QString("========== Rolling-fill test complete =========="));
+    QVERIFY(entriesOf(card.path()).isEmpty());
 }
 
 int runFileWorkerTests(int argc, char** argv)
