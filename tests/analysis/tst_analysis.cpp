@@ -399,11 +399,11 @@ void TestAnalysis::badDataFailsItsRowAndTheCard_data()
     QTest::newRow("clean") << QVector<int>{0, 0, 0} << QVector<int>{} << QString();
     QTest::newRow("no findings at all") << QVector<int>{} << QVector<int>{} << QString();
     QTest::newRow("one stream") << QVector<int>{0, 3, 0} << QVector<int>{0, 2}
-                                << "Data: 3 bad blocks read back, the first at byte 2097152 of "
+                                << "Data: blocks not as written: 3, the first at byte 2097152 of "
                                    "s2 100%.dat";
     QTest::newRow("two streams, first place kept")
         << QVector<int>{0, 2, 5} << QVector<int>{0, 2, 3}
-        << "Data: 7 bad blocks read back, the first at byte 2097152 of s2 100%.dat";
+        << "Data: blocks not as written: 7, the first at byte 2097152 of s2 100%.dat";
 }
 
 void TestAnalysis::badDataFailsItsRowAndTheCard()

@@ -60,7 +60,8 @@ struct Run
 
 QString mismatchLine(const Mismatch& m)
 {
-    return QStringLiteral("Data check failed: %1 has %2 bad blocks, the first at byte offset %3")
+    return QString::fromUtf8("Data check failed: %1 — blocks not as written: %2, the first "
+                             "at byte offset %3")
         .arg(m.path)
         .arg(m.bad)
         .arg(m.first);
@@ -196,6 +197,8 @@ void TestVerify::wrappingCardFailsTheVerifiedFill()
         QVERIFY2(run.logs.contains(mismatchLine(m)), qPrintable(mismatchLine(m)));
         bad += m.bad;
     }
+    qInfo("%d files with bad blocks, %lld bad blocks; the first: %s", int(run.mismatches.size()),
+          bad, qPrintable(mismatchLine(run.mismatches.first())));
     QVERIFY2(bad > 0 &&
                  bad * block <= free - (real - qgetenv("CARD_KEEP_BYTES").toLongLong()) + fileSize,
              qPrintable(QString::number(bad)));

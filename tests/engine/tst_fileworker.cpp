@@ -410,8 +410,8 @@ void FileWorkerTest::engineReportsEachDamagedFile()
     QCOMPARE(mismatches.size(), 2);
     QCOMPARE(mismatches[0], QVariantList({0, file(1), 1, 3 * Block}));
     QCOMPARE(mismatches[1], QVariantList({2, file(3), 2, 2 * Block}));
-    QVERIFY(logs.contains(QString("Data check failed: %1 has 1 bad blocks, the first at byte "
-                                  "offset %2")
+    QVERIFY(logs.contains(QString::fromUtf8("Data check failed: %1 — blocks not as written: 1, "
+                                            "the first at byte offset %2")
                               .arg(file(1))
                               .arg(3 * Block)));
     QCOMPARE(logs.last(), Done);
@@ -427,8 +427,8 @@ void FileWorkerTest::fillCheckFindsOverwrittenFiles_data()
                            << "  Fill 2/3: all data read back intact";
     // As a card that wraps around does: a late file's block lands on an early file's.
     QTest::newRow("wrapped") << "wrap" << int(FillCheck::Outcome::BadData)
-                             << QString("Data check failed: %1 has 1 bad blocks, the first at byte "
-                                        "offset %2")
+                             << QString::fromUtf8("Data check failed: %1 — blocks not as "
+                                                  "written: 1, the first at byte offset %2")
                                     .arg(path("fill-0.dat"))
                                     .arg(2 * Block);
     QTest::newRow("file gone") << "remove" << int(FillCheck::Outcome::Failed)
