@@ -1,5 +1,6 @@
 #include "engine/rollingfill.h"
 
+#include "engine/blockpattern.h"
 #include "engine/blockprogress.h"
 #include "engine/fileworker.h"
 #include "engine/speedtester.h"
@@ -59,6 +60,7 @@ RollingFill::RollingFill(SpeedTester& engine, const TestPlan& plan,
     , m_plan(plan)
     , m_stopFlag(stopFlag)
     , m_layout(layoutOf(plan))
+    , m_runId(BlockPattern::newRunId())
 {}
 
 RollingFill::~RollingFill() = default;
@@ -97,23 +99,36 @@ bool RollingFill::run()
     m_clock.start();
     m_meter.stampNs = m_lastBlockNs = BlockProgress::steadyNowNs();
     const int totalFiles = saturated(l.totalFiles);
-    for (qint64 i = 0; !stopRequested(); ++i) {
+    bool failed = false;
+    qint64 i = 0;
+    for (; !stopRequested(); ++i) {
         const qint64 position = i % l.filesPerFill;
-        // Every further fill starts on an empty card: the whole previous fill goes at once.
-        if (i > 0 && position == 0)
+        // Every further fill starts on an empty card: the whole previous fill goes at once,
+        // once it has been read back and checked when that is asked for.
+        if (i > 0 && position == 0) {
+            if (!verifyFill(i / l.filesPerFill)) {
+                failed = true;
+                break;
+            }
             deleteFill(true);
+        }
         if (position == 0)
             m_fillStart = m_written;
         const FileOutcome outcome = writeFile(i, l.sizeAt(position));
         if (outcome == FileOutcome::FillEndsFull)
             i += l.filesPerFill - 1 - position; // the next fill starts with the next file
-        if (outcome == FileOutcome::Failed || i >= l.totalFiles - 1)
+        failed = outcome == FileOutcome::Failed;
+        if (failed || i >= l.totalFiles - 1)
             break;
     }
+    // The last fill is checked before the closing figures, so its findings reach the window
+    // before the end of the test's only phase, on which the verdicts are made.
+    if (!failed && !stopRequested())
+        verifyFill(std::min(i, l.totalFiles - 1) / l.filesPerFill + 1);
 
     // Closing figures, also after an error or a stop: the window closes the stream with them.
     const double average =
-        m_written / BytesPerMB / std::max(0.001, static_cast<double>(m_clock.nsecsElapsed()) / 1e9);
+        m_written / BytesPerMB / std::max(0.001, static_cast<double>(writeClockNs()) / 1e9);
     emit m_engine.writeProgress(100, m_lastCurrent, average);
     emit m_engine.fileWriteSample(0, 100, m_lastCurrent, average);
     emit m_engine.rollingFileProgress(totalFiles, totalFiles, m_written, l.totalBytes);
@@ -133,21 +148,24 @@ RollingFill::FileOutcome RollingFill::writeFile(qint64 index, qint64 size)
 
     auto worker = std::make_unique<FileWorker>(static_cast<int>(WorkerMode::Write), QString(), path,
                                                size, m_plan.blockSize, m_stopFlag);
+    worker->setStreamIdentity(m_runId, static_cast<quint32>(index));
     worker->start();
     while (worker->isRunning()) {
         // Returns at once when the file is complete, so its end is sampled without delay.
         worker->wait(WaitMs);
         if (stopRequested())
             break;
-        if (m_clock.nsecsElapsed() - m_lastSampleNs > SampleIntervalNs)
+        if (writeClockNs() - m_lastSampleNs > SampleIntervalNs)
             sample(*worker, index);
     }
     worker->wait();
 
     const BlockProgress::Snapshot done = worker->progress();
     m_written += done.bytes;
-    if (done.bytes > 0)
+    if (done.bytes > 0) {
         m_lastBlockNs = std::max(m_lastBlockNs, done.stampNs);
+        m_fillWritten.append({path, done.bytes, static_cast<quint32>(index)});
+    }
     if (worker->succeeded() || stopRequested())
         return FileOutcome::Written;
 
@@ -182,7 +200,7 @@ void RollingFill::sample(const FileWorker& worker, qint64 index)
     const qint64 nowTotal = m_written + progress.bytes;
     // Measured up to the latest completed block, of this file or of an earlier one.
     const qint64 stampNs = progress.bytes > 0 ? progress.stampNs : m_lastBlockNs;
-    const qint64 nowNs = m_clock.nsecsElapsed();
+    const qint64 nowNs = writeClockNs();
     m_lastCurrent = m_meter.advance(nowTotal, stampNs);
     const double average =
         nowTotal / BytesPerMB / std::max(0.001, static_cast<double>(nowNs) / 1e9);
@@ -205,4 +223,22 @@ void RollingFill::deleteFill(bool reportFailures)
             emit m_engine.log(tr("LogCantDelete").arg(path));
     }
     m_fillFiles.clear();
+    m_fillWritten.clear();
+}
+
+bool RollingFill::verifyFill(qint64 fill)
+{
+    if (!m_plan.rollVerify || m_fillWritten.isEmpty())
+        return true;
+    const qint64 started = m_clock.nsecsElapsed();
+    const FillCheck::Outcome outcome =
+        FillCheck::run(m_engine, m_fillWritten, m_runId, m_plan.blockSize, m_stopFlag,
+                       saturated(fill), m_layout.fills);
+    // Reading is no writing: the pause leaves every write speed, current and average, as if
+    // the next file followed at once.
+    const qint64 pause = m_clock.nsecsElapsed() - started;
+    m_checkNs += pause;
+    m_meter.stampNs += pause;
+    m_lastBlockNs += pause;
+    return outcome == FillCheck::Outcome::Clean || outcome == FillCheck::Outcome::BadData;
 }

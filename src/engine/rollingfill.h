@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/fillcheck.h"
 #include "engine/speedmeter.h"
 #include "engine/testplan.h"
 
@@ -57,6 +58,11 @@ private:
     bool fillIsAsGoodAsFull(qint64 index) const;
     void sample(const FileWorker& worker, qint64 index);
     void deleteFill(bool reportFailures);
+    // With the plan's rollVerify: reads the current fill back and checks it. False when the test
+    // must end (a file could not be read, or a stop).
+    bool verifyFill(qint64 fill);
+    // The test's clock without the time spent checking fills: every write speed runs on it.
+    qint64 writeClockNs() const { return m_clock.nsecsElapsed() - m_checkNs; }
     bool stopRequested() const;
     QString pathOf(qint64 index) const;
 
@@ -66,9 +72,14 @@ private:
     Layout m_layout;
 
     QStringList m_fillFiles; // the current fill's files, in writing order
-    qint64 m_written = 0;    // bytes of every completed file
-    qint64 m_fillStart = 0;  // m_written when the current fill began
-    QElapsedTimer m_clock;   // the whole test: sampling cadence and every average
+    // The same with the bytes each received, for the check before the fill is deleted.
+    QVector<FillCheck::File> m_fillWritten;
+    // Stamped into every block, so a block that lands on another is told apart from it.
+    const quint64 m_runId;
+    qint64 m_checkNs = 0;   // time spent checking fills
+    qint64 m_written = 0;   // bytes of every completed file
+    qint64 m_fillStart = 0; // m_written when the current fill began
+    QElapsedTimer m_clock;  // the whole test: sampling cadence and every average
     qint64 m_lastSampleNs = 0;
     double m_lastCurrent = 0;
     SpeedMeter m_meter;

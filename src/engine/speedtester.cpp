@@ -1,5 +1,6 @@
 #include "engine/speedtester.h"
 
+#include "engine/blockpattern.h"
 #include "engine/blockprogress.h"
 #include "engine/fileworker.h"
 #include "engine/rollingfill.h"
@@ -137,6 +138,11 @@ void SpeedTester::setRollingParams(qint64 fileSize, qint64 freeBytes, int refill
     m_plan.rollRefills = std::max(0, refills);
 }
 
+void SpeedTester::setRollingVerify(bool verify)
+{
+    m_plan.rollVerify = verify;
+}
+
 void SpeedTester::requestStop()
 {
     m_stopFlag.store(1, std::memory_order_relaxed);
@@ -150,6 +156,7 @@ bool SpeedTester::stopRequested() const
 void SpeedTester::run()
 {
     m_stopFlag.store(0, std::memory_order_relaxed);
+    m_runId = BlockPattern::newRunId();
     const TestMode mode = testModeOf(m_plan);
     if (mode == TestMode::RollingFill) {
         runRollingFill();
@@ -209,9 +216,10 @@ void SpeedTester::run()
         emit log(tr("LogReadDisabled"));
         removeTestFiles();
     } else {
+        // The read workers get the sources too, to check each copy against its original.
         const bool read =
-            runPhase(WorkerMode::Read, QStringList(), m_targetFiles, m_fileSizes, m_plan.blockSize,
-                     m_plan.testSize, &m_stopFlag, m_plan.staggerMs, false);
+            runPhase(WorkerMode::Read, files.keptSources(), m_targetFiles, m_fileSizes,
+                     m_plan.blockSize, m_plan.testSize, &m_stopFlag, m_plan.staggerMs, false);
         removeTestFiles();
         if (!read)
             return;
@@ -267,6 +275,7 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
         const QString source = sources.isEmpty() ? QString() : sources.value(i);
         phase.workers.push_back(std::make_unique<FileWorker>(
             static_cast<int>(mode), source, targets[i], sizes.value(i), blockSize, stopFlag));
+        phase.workers.back()->setStreamIdentity(m_runId, static_cast<quint32>(i));
     }
     phase.started.fill(false, n);
     phase.finished.fill(false, n);
@@ -310,6 +319,10 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
 
     const qint64 total = phase.totalBytes();
     sampleProgress(phase, true);
+    if (mode == WorkerMode::Read) {
+        for (int i = 0; i < n; ++i)
+            reportMismatch(i, targets[i], *phase.workers[i]);
+    }
 
     QStringList errors;
     for (const auto& w : phase.workers) {
@@ -333,6 +346,16 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
         emit log(tr("LogReadDone").arg(avgText));
     }
     return true;
+}
+
+void SpeedTester::reportMismatch(int fileIdx, const QString& path, const FileWorker& worker)
+{
+    if (worker.badBlocks() <= 0)
+        return;
+    emit dataMismatch(fileIdx, path, worker.badBlocks(), worker.firstBadOffset());
+    emit log(tr("LogDataMismatch")
+                 .arg(path, QString::number(worker.badBlocks()),
+                      QString::number(worker.firstBadOffset())));
 }
 
 void SpeedTester::sampleProgress(Phase& phase, bool final)
@@ -383,8 +406,9 @@ void SpeedTester::sampleProgress(Phase& phase, bool final)
 
 void SpeedTester::logStreamStart(const Phase& phase, int i)
 {
-    const QString& path =
-        !phase.sources.isEmpty() && i < phase.sources.size() ? phase.sources[i] : phase.targets[i];
+    // The read phase names the card's files; its sources are only there to check the copies.
+    const bool bySource = phase.mode == WorkerMode::Write && i < phase.sources.size();
+    const QString& path = bySource ? phase.sources[i] : phase.targets[i];
     const QString label =
         QStringLiteral("#%1: %2").arg(QString::number(i + 1), QFileInfo(path).fileName());
     emit log(phase.mode == WorkerMode::Write ? tr("LogBeginWrite").arg(label)
