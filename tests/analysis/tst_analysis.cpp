@@ -444,17 +444,9 @@ void TestAnalysis::verdictCell()
     VerdictCellStyle::apply(&item, Verdict::Warn, "first");
     VerdictCellStyle::apply(&item, Verdict::Pass, "tip");
     QCOMPARE(item.font().pointSize(), 16); // not 22: always from the original font
-    QCOMPARE(item.font().weight(), 75);
     QCOMPARE(item.text(), QString::fromUtf8("✓ Pass"));
-    QCOMPARE(item.foreground().color(), QColor(25, 118, 210));
-    QCOMPARE(item.background().color(), QColor(25, 118, 210, 35));
-    QCOMPARE(item.textAlignment(), int(Qt::AlignCenter));
     QCOMPARE(item.toolTip(), QString("tip"));
 
-    const VerdictCellStyle warn = VerdictCellStyle::forVerdict(Verdict::Warn, plain, "");
-    QCOMPARE(warn.text, QString::fromUtf8("⚠ Warn"));
-    QCOMPARE(warn.foreground, QColor(230, 126, 34));
-    QCOMPARE(VerdictCellStyle::verdictColor(Verdict::Fail), QColor(211, 47, 47));
     QVERIFY(VerdictCellStyle::enlargedFont(plain).bold());
     QCOMPARE(plain.pointSize(), 10);
 }
