@@ -1,0 +1,135 @@
+#pragma once
+
+#include "analysis/phasesamples.h"
+#include "analysis/verdictrules.h"
+#include "ui/streamsource.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QStringList>
+#include <QVector>
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTableWidget;
+class QWidget;
+class SpeedChartWidget;
+
+// The program's only window: the set-up of a test, its live progress and its results.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The designed minimum of 1300 x 950, cut down to a smaller screen's available area so
+    // that the buttons stay within reach.
+    static QSize minimumSizeFor(const QSize& available);
+
+    // The test size and block size choices: text and bytes.
+    struct SizeChoice
+    {
+        const char* text;
+        qint64 bytes;
+    };
+    static const QVector<SizeChoice>& testSizeChoices();
+    static const QVector<SizeChoice>& blockSizeChoices();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void refreshDrives();
+    void onTestModeChanged();
+    void openVerdictSettings();
+    void browseSourceFiles();
+    void clearSourceFiles();
+    void onReadTestToggled(bool checked);
+
+private:
+    void buildUi();
+    void buildLanguageMenu();
+    QWidget* buildSettingsGroup();
+    QLayout* buildProgressRow();
+    void connectControls();
+    void retranslate();
+
+    // The drive under test as listed: its root, or empty when none is selected.
+    QString selectedRoot() const;
+    quint64 selectedCapacity() const;
+    quint64 selectedFreeSpace() const;
+    void hideOversizeTestSizes();
+    void updateTotalSizeLabel();
+    void applyReadTestEnabled();
+    QStringList sourcePaths() const;
+
+    VerdictRules rules;
+    bool readTestEnabled = false;
+    bool running = false;
+
+    QVector<StreamSource> streamSources;
+    QStringList streamLabels;
+    PhaseSamples writeSamples;
+    PhaseSamples readSamples;
+
+    QComboBox* driveCombo = nullptr;
+    QPushButton* refreshButton = nullptr;
+    QRadioButton* randomRadio = nullptr;
+    QRadioButton* externalFileRadio = nullptr;
+    QComboBox* testSizeCombo = nullptr;
+    QSpinBox* streamCountSpin = nullptr;
+    QLabel* totalSizeLabel = nullptr;
+    QListWidget* sourceFileList = nullptr;
+    QLabel* sourceFileHintLabel = nullptr;
+    QPushButton* browseButton = nullptr;
+    QPushButton* clearFilesButton = nullptr;
+    QComboBox* blockSizeCombo = nullptr;
+    QCheckBox* readTestCheck = nullptr;
+    QDoubleSpinBox* perStreamWriteMinSpin = nullptr;
+    QDoubleSpinBox* perStreamReadMinSpin = nullptr;
+    QPushButton* verdictRulesButton = nullptr;
+    QPushButton* startButton = nullptr;
+    QPushButton* stopButton = nullptr;
+    QProgressBar* writeProgressBar = nullptr;
+    QLabel* writeSpeedLabel = nullptr;
+    QLabel* rollingProgressLabel = nullptr;
+    QProgressBar* readProgressBar = nullptr;
+    QLabel* readSpeedLabel = nullptr;
+    SpeedChartWidget* speedChart = nullptr;
+    QTableWidget* resultsTable = nullptr;
+
+    QLabel* driveLabel = nullptr;
+    QLabel* modeLabel = nullptr;
+    QLabel* sizeLabel = nullptr;
+    QLabel* streamsLabel = nullptr;
+    QLabel* filesLabel = nullptr;
+    QLabel* blockLabel = nullptr;
+    QLabel* readSpeedRowLabel = nullptr;
+    QGroupBox* settingsGroup = nullptr;
+    QGroupBox* writeGroup = nullptr;
+    QGroupBox* readGroup = nullptr;
+    QGroupBox* chartGroup = nullptr;
+    QGroupBox* resultsGroup = nullptr;
+    QWidget* sizeRow = nullptr;
+    QWidget* filesBox = nullptr;
+    QWidget* filesButtons = nullptr;
+
+    QAction* languageMenuAction = nullptr;
+    QActionGroup* languageGroup = nullptr;
+    QAction* langSimplifiedAction = nullptr;
+    QAction* langTraditionalAction = nullptr;
+    QAction* langEnglishAction = nullptr;
+};
