@@ -5,6 +5,7 @@
 #include "i18n/i18n.h"
 #include "platform/volumes.h"
 #include "ui/capacityrules.h"
+#include "ui/logpane.h"
 #include "ui/runtexts.h"
 
 #include <QAction>
@@ -93,8 +94,6 @@ MainWindow::MainWindow(QWidget* parent)
     refreshDrives();
 }
 
-MainWindow::~MainWindow() = default;
-
 void MainWindow::buildUi()
 {
     QSize available;
@@ -152,6 +151,9 @@ void MainWindow::buildUi()
     resultsBox->addWidget(resultsTable);
     column->addWidget(resultsGroup, 0);
 
+    logPane = new LogPane;
+    column->addWidget(logPane, 0);
+
     setCentralWidget(central);
 
     // Names let tests and accessibility tools find the controls.
@@ -181,6 +183,7 @@ void MainWindow::buildUi()
         {readSpeedLabel, "readSpeedLabel"},
         {speedChart, "speedChart"},
         {resultsTable, "resultsTable"},
+        {logPane, "logPane"},
         {driveLabel, "driveLabel"},
         {modeLabel, "modeLabel"},
         {sizeLabel, "sizeLabel"},
@@ -364,6 +367,8 @@ void MainWindow::connectControls()
     connect(refreshButton, &QPushButton::clicked, this, &MainWindow::refreshDrives);
     connect(browseButton, &QPushButton::clicked, this, &MainWindow::browseSourceFiles);
     connect(clearFilesButton, &QPushButton::clicked, this, &MainWindow::clearSourceFiles);
+    connect(startButton, &QPushButton::clicked, this, &MainWindow::startTest);
+    connect(stopButton, &QPushButton::clicked, this, &MainWindow::stopTest);
     connect(randomRadio, &QRadioButton::toggled, this, &MainWindow::onTestModeChanged);
     connect(readTestCheck, &QCheckBox::toggled, this, &MainWindow::onReadTestToggled);
     connect(testSizeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -504,6 +509,14 @@ void MainWindow::refreshDrives()
     hideOversizeTestSizes();
 }
 
+bool MainWindow::selectDrive(const QString& root)
+{
+    const int index = root.isEmpty() ? -1 : driveCombo->findData(root);
+    if (index >= 0)
+        driveCombo->setCurrentIndex(index);
+    return index >= 0;
+}
+
 void MainWindow::hideOversizeTestSizes()
 {
     if (!testSizeCombo)
@@ -595,4 +608,5 @@ void MainWindow::clearSourceFiles()
 {
     sourceFileList->clear();
     sourceFileHintLabel->setText(tr("HintNoFileSelected"));
+    resetRunDisplays();
 }

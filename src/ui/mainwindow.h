@@ -23,7 +23,10 @@ class QRadioButton;
 class QSpinBox;
 class QTableWidget;
 class QWidget;
+class LogPane;
+struct Refusal;
 class SpeedChartWidget;
+class SpeedTester;
 
 // The program's only window: the set-up of a test, its live progress and its results.
 class MainWindow : public QMainWindow
@@ -57,7 +60,20 @@ private slots:
     void openVerdictSettings();
     void browseSourceFiles();
     void clearSourceFiles();
+    void startTest();
+    void stopTest();
+    void onWriteProgress(int percent, double currentSpeed, double avgSpeed);
+    void onReadProgress(int percent, double currentSpeed, double avgSpeed);
+    void onFileWriteSample(int fileIdx, int percent, double cur, double avg);
+    void onFileReadSample(int fileIdx, int percent, double cur, double avg);
+    void onWriteFinished(double avgSpeed);
+    void onReadFinished(double avgSpeed);
+    void onTestError(QString message);
+    void onTestFinished();
+    void onRollingFileProgress(int currentFile, int totalFiles, qint64 bytesWritten,
+                               qint64 bytesTotal);
     void onReadTestToggled(bool checked);
+    void appendLog(QString message);
 
 private:
     void buildUi();
@@ -75,10 +91,37 @@ private:
     void updateTotalSizeLabel();
     void applyReadTestEnabled();
     QStringList sourcePaths() const;
+    bool selectDrive(const QString& root);
+
+    // Run lifecycle.
+    bool refuse(const Refusal& refusal);
+    bool offerFormat(QString& root);
+    void launchEngine();
+    void setRunning(bool on);
+    void resetRunDisplays();
+    void showPhaseProgress(bool write, int percent, double currentSpeed, double avgSpeed);
+    void finishPhase(bool write, double avgSpeed);
+    void updateVerdicts();
+    void startLog();
 
     VerdictRules rules;
     bool readTestEnabled = false;
     bool running = false;
+
+    // The run in progress, recorded at its launch.
+    QString targetRoot;
+    qint64 runBlockSize = 0;
+    qint64 runFileSize = 0;
+    int runStreamCount = 1;
+    QStringList runSourcePaths;
+    bool runReadEnabled = false; // whether the read phase is part of the current round
+    int currentRound = 0;
+    bool stopRequested = false;
+    bool logStarted = false;
+    QElapsedTimer runClock;
+    SpeedTester* engine = nullptr;
+    double lastWriteSpeed = 0.0;
+    double lastReadSpeed = 0.0;
 
     QVector<StreamSource> streamSources;
     QStringList streamLabels;
@@ -110,6 +153,7 @@ private:
     QLabel* readSpeedLabel = nullptr;
     SpeedChartWidget* speedChart = nullptr;
     QTableWidget* resultsTable = nullptr;
+    LogPane* logPane = nullptr;
 
     QLabel* driveLabel = nullptr;
     QLabel* modeLabel = nullptr;
