@@ -1,7 +1,9 @@
 #include "analysis/resultstable.h"
 #include "analysis/verdictrules.h"
+#include "dialoganswerer.h"
 #include "i18n/i18n.h"
 #include "platform/volumes.h"
+#include "systemtree.h"
 #include "ui/capacityrules.h"
 #include "ui/mainwindow.h"
 #include "ui/runtexts.h"
@@ -10,20 +12,60 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListView>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStorageInfo>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <functional>
 
 #include <memory>
 
 Q_DECLARE_METATYPE(platform::VolumeInfo)
 Q_DECLARE_METATYPE(StreamSource)
+
+// What a pre-flight case sets up once the window lists the card; returns the message boxes it
+// expects as "icon|title|text".
+struct PreflightCase;
+using Prepare = std::function<QStringList(PreflightCase&)>;
+Q_DECLARE_METATYPE(Prepare)
+
+struct PreflightCase
+{
+    MainWindow* window;
+    DialogAnswerer* answerer;
+    SystemTree* noDrives;
+    QString cardFolder;
+    QString cardRoot;
+    QString filesFolder;
+
+    template<typename T>
+    T* find(const char* name)
+    {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+    void click(const char* name) { find<QAbstractButton>(name)->click(); }
+    QString makeFile(const QString& name, qint64 size)
+    {
+        QFile file(filesFolder + "/" + name);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QByteArray(int(size), 'x'));
+        return file.fileName();
+    }
+    void pick(const QString& path)
+    {
+        answerer->files << path;
+        click("browseButton");
+    }
+};
 
 namespace {
 
@@ -86,6 +128,8 @@ private slots:
     void resultsTableRelabel();
 
     void windowDefaults();
+    void preflightRefusals_data();
+    void preflightRefusals();
     void windowTexts_data();
     void windowTexts();
 
@@ -111,6 +155,7 @@ void TestUi::initTestCase()
 void TestUi::cleanup()
 {
     I18n::instance()->setLanguage(English);
+    qputenv("QUORVELCARD_SYSTEM_ROOT", emptySystemRoot.path().toLocal8Bit());
 }
 
 void TestUi::driveItemText_data()
@@ -467,6 +512,109 @@ void TestUi::windowTexts()
     QCOMPARE(sizes->itemText(0), QString("512 MB"));
     // The speed labels stay empty before any run.
     QVERIFY(window.findChild<QLabel*>("writeSpeedLabel")->text().isEmpty());
+}
+
+void TestUi::preflightRefusals_data()
+{
+    QTest::addColumn<Prepare>("prepare");
+    const QString noDriveBody = "Please insert an memory card / USB drive, click \"Refresh\", "
+                                "then start the test.";
+    const QString formatQuestion = "Q|Format before test|Format %1 first?\n\nThis will erase ALL "
+                                   "data on the target drive!\nA freshly formatted card yields "
+                                   "more consistent, repeatable results.";
+
+    QTest::newRow("no drive listed") << Prepare([=](PreflightCase& c) {
+        c.noDrives->activate();
+        c.click("refreshButton");
+        return QStringList{"W|No removable drive detected|" + noDriveBody};
+    });
+    QTest::newRow("card gone since the listing") << Prepare([](PreflightCase& c) {
+        c.noDrives->activate();
+        return QStringList{"C|Operation blocked|Target " + c.cardRoot +
+                           " is not a removable drive — the test is refused to protect local "
+                           "data.\n\nPlease insert an memory card / USB drive and click "
+                           "\"Refresh\" to re-select."};
+    });
+    QTest::newRow("file mode without files") << Prepare([](PreflightCase& c) {
+        c.click("externalFileRadio");
+        return QStringList{"W|Error|Please select at least one external file first."};
+    });
+    QTest::newRow("chosen file deleted") << Prepare([](PreflightCase& c) {
+        c.click("externalFileRadio");
+        const QString path = c.makeFile("clip.mp4", 2 * MiB);
+        c.pick(path);
+        QFile::remove(path);
+        return QStringList{"W|Error|The following files do not exist:\n" + path};
+    });
+    QTest::newRow("files below one block") << Prepare([](PreflightCase& c) {
+        c.click("externalFileRadio");
+        c.pick(c.makeFile("tiny.txt", 1000));
+        c.pick(c.makeFile("small.txt", MiB - 1));
+        return QStringList{
+            "W|Error|Total size of selected files is smaller than the block size; cannot test."};
+    });
+    QTest::newRow("not enough free space") << Prepare([=](PreflightCase& c) {
+        c.find<QSpinBox>("streamCountSpin")->setValue(16);
+        c.find<QComboBox>("testSizeCombo")->setCurrentIndex(9); // 30 GB
+        c.answerer->buttons << QMessageBox::No;
+        return QStringList{formatQuestion.arg(c.cardRoot),
+                           "W|Insufficient space|Selected drive has insufficient free "
+                           "space.\nRequired: 491520 MB\nAvailable: "};
+    });
+    QTest::newRow("card gone after the format") << Prepare([=](PreflightCase& c) {
+        c.answerer->buttons << QMessageBox::Yes;
+        c.answerer->beforeAnswer = [&c](int box) {
+            if (box == 0)
+                c.noDrives->activate();
+        };
+        return QStringList{formatQuestion.arg(c.cardRoot),
+                           "W|Error|Cannot access the drive after format."};
+    });
+}
+
+void TestUi::preflightRefusals()
+{
+    QFETCH(Prepare, prepare);
+    QTemporaryDir card, files;
+    SystemTree tree, noDrives;
+    QVERIFY(card.isValid() && files.isValid() && tree.isValid() && noDrives.isValid());
+    const QString cardRoot = tree.addCard(card.path(), "CAM", "vfat");
+    tree.activate();
+
+    MainWindow window;
+    DialogAnswerer answerer;
+    auto* drives = window.findChild<QComboBox*>("driveCombo");
+    QCOMPARE(drives->currentData().toString(), cardRoot);
+    QVERIFY(drives->currentText().startsWith(cardRoot + " [CAM] "));
+
+    PreflightCase c{&window, &answerer, &noDrives, card.path(), cardRoot, files.path()};
+    const QStringList expected = prepare(c);
+    c.click("startButton");
+    qputenv("QUORVELCARD_SYSTEM_ROOT", emptySystemRoot.path().toLocal8Bit());
+
+    QCOMPARE(answerer.boxes.size(), expected.size());
+    const QMap<QMessageBox::Icon, QString> icons = {
+        {QMessageBox::Warning, "W"}, {QMessageBox::Critical, "C"}, {QMessageBox::Question, "Q"}};
+    for (int i = 0; i < expected.size(); ++i) {
+        const DialogAnswerer::Box& box = answerer.boxes.at(i);
+        const QString seen = icons.value(box.icon) + "|" + box.title + "|" + box.text;
+        if (expected.at(i).endsWith("Available: ")) {
+            // The free space moves with everything else on this file system.
+            QVERIFY2(seen.startsWith(expected.at(i)), qPrintable(seen));
+            const double shown = seen.mid(expected.at(i).size()).section(' ', 0, 0).toDouble();
+            const double actual = QStorageInfo(card.path()).bytesAvailable() / double(MiB);
+            QVERIFY2(qAbs(shown - actual) <= 0.05 * actual + 64, qPrintable(seen));
+        } else {
+            QCOMPARE(seen, expected.at(i));
+        }
+    }
+    QVERIFY(answerer.buttons.isEmpty());
+
+    // Refused: still idle, nothing prepared, nothing written.
+    QVERIFY(window.findChild<QPushButton*>("startButton")->isEnabled());
+    QVERIFY(!window.findChild<QPushButton*>("stopButton")->isEnabled());
+    QCOMPARE(window.findChild<QTableWidget*>("resultsTable")->rowCount(), 0);
+    QCOMPARE(QDir(card.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 QTEST_MAIN(TestUi)
