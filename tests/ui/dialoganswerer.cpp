@@ -32,7 +32,10 @@ void DialogAnswerer::poll()
             picker->reject();
             return;
         }
-        picker->selectFile(files.takeFirst());
+        // A picker whose folder is still loading may not take the file yet: try again later.
+        picker->selectFile(files.first());
         QMetaObject::invokeMethod(picker, "accept", Qt::DirectConnection);
+        if (!picker->isVisible())
+            files.removeFirst();
     }
 }

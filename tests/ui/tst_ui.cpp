@@ -497,8 +497,8 @@ void TestUi::windowTexts()
 
     MainWindow window;
     // Start from another language, so that every row sees a real switch.
-    switchLanguage(window,
-                   action == "langEnglishAction" ? "langTraditionalAction" : "langEnglishAction");
+    switchLanguage(window, action == "langTraditionalAction" ? "langSimplifiedAction"
+                                                             : "langTraditionalAction");
     switchLanguage(window, qPrintable(action));
 
     for (int i = 0; i < names.size(); ++i) {
