@@ -84,35 +84,51 @@ double ChartGeometry::valueY(double value, double scaleMax) const
     return double(m_bottom) - double(plotHeight()) * (value / scaleMax);
 }
 
+QVector<PercentRun> percentRuns(const QVector<int>& percent, const QVector<double>& values)
+{
+    const int k = std::min(percent.size(), values.size());
+    QVector<PercentRun> runs;
+    runs.reserve(std::min(k, 101));
+    int first = 0;
+    while (first < k) {
+        const int pc = percent[first];
+        PercentRun run{pc, values[first], values[first], values[first], values[first]};
+        int next = first + 1;
+        for (; next < k && percent[next] == pc; ++next) {
+            run.low = std::min(run.low, values[next]);
+            run.high = std::max(run.high, values[next]);
+        }
+        run.last = values[next - 1];
+        runs.append(run);
+        first = next;
+    }
+    return runs;
+}
+
+QVector<QPointF> ChartGeometry::seriesPoints(const QVector<PercentRun>& runs, bool readHalf,
+                                             double scaleMax, QVector<QLineF>* columnSpans) const
+{
+    QVector<QPointF> points;
+    points.reserve(2 * runs.size());
+    for (const PercentRun& run : runs) {
+        const double x = readHalf ? readX(run.percent) : writeX(run.percent);
+        points.append(QPointF(x, valueY(run.first, scaleMax)));
+        if (run.last != run.first)
+            points.append(QPointF(x, valueY(run.last, scaleMax)));
+        if (columnSpans &&
+            (run.low < std::min(run.first, run.last) || run.high > std::max(run.first, run.last))) {
+            columnSpans->append(
+                QLineF(x, valueY(run.low, scaleMax), x, valueY(run.high, scaleMax)));
+        }
+    }
+    return points;
+}
+
 QVector<QPointF> ChartGeometry::seriesPoints(const QVector<int>& percent,
                                              const QVector<double>& values, bool readHalf,
                                              double scaleMax, QVector<QLineF>* columnSpans) const
 {
-    const int k = std::min(percent.size(), values.size());
-    QVector<QPointF> points;
-    points.reserve(std::min(k, 2 * 101));
-    int first = 0;
-    while (first < k) {
-        const int pc = percent[first];
-        int last = first;
-        double low = values[first];
-        double high = low;
-        while (last + 1 < k && percent[last + 1] == pc) {
-            ++last;
-            low = std::min(low, values[last]);
-            high = std::max(high, values[last]);
-        }
-        const double x = readHalf ? readX(pc) : writeX(pc);
-        points.append(QPointF(x, valueY(values[first], scaleMax)));
-        if (last > first)
-            points.append(QPointF(x, valueY(values[last], scaleMax)));
-        if (columnSpans && (low < std::min(values[first], values[last]) ||
-                            high > std::max(values[first], values[last]))) {
-            columnSpans->append(QLineF(x, valueY(low, scaleMax), x, valueY(high, scaleMax)));
-        }
-        first = last + 1;
-    }
-    return points;
+    return seriesPoints(percentRuns(percent, values), readHalf, scaleMax, columnSpans);
 }
 
 int ChartGeometry::gridLineY(int i) const
@@ -196,7 +212,44 @@ double chartScaleMaximum(const QVector<QVector<double>>& series)
                 peak = v;
         }
     }
-    return niceCeil(peak * 1.08);
+    return chartScaleForPeak(peak);
+}
+
+double chartScaleForPeak(double peak)
+{
+    return niceCeil(std::max(peak, 10.0) * 1.08);
+}
+
+QVector<QPolygonF> areaPieces(const QVector<QPointF>& curve, double bottom, int band)
+{
+    const double left = curve.first().x();
+    const double right = curve.last().x();
+    QVector<QPolygonF> pieces;
+    const bool rising = std::is_sorted(curve.begin(), curve.end(),
+                                       [](QPointF a, QPointF b) { return a.x() < b.x(); });
+    if (!rising || band < 1) {
+        QPolygonF whole(curve);
+        whole.prepend(QPointF(left, bottom));
+        whole.append(QPointF(right, bottom));
+        return {whole};
+    }
+    pieces.reserve(int((right - left) / band) + 2);
+    QPolygonF piece(QVector<QPointF>{QPointF(left, bottom), curve.first()});
+    double cut = std::floor(left) + band;
+    for (int i = 1; i < curve.size(); ++i) {
+        const QPointF a = curve[i - 1];
+        const QPointF b = curve[i];
+        for (; cut < b.x(); cut += band) {
+            const QPointF c(cut, a.y() + (cut - a.x()) / (b.x() - a.x()) * (b.y() - a.y()));
+            piece << c << QPointF(cut, bottom);
+            pieces << piece;
+            piece = QPolygonF(QVector<QPointF>{QPointF(cut, bottom), c});
+        }
+        piece << b;
+    }
+    piece << QPointF(right, bottom);
+    pieces << piece;
+    return pieces;
 }
 
 QString chartScaleLabel(double value)

@@ -3,9 +3,25 @@
 #include <QColor>
 #include <QLineF>
 #include <QPointF>
+#include <QPolygonF>
 #include <QRect>
 #include <QString>
 #include <QVector>
+
+// A stretch of consecutive samples of a series that share one percent, and so one x. A line
+// through them enters at the first, leaves at the last and covers low..high in between.
+struct PercentRun
+{
+    int percent;
+    double first;
+    double last;
+    double low;
+    double high;
+};
+
+// The runs of a series in order. Percent is a whole number, so a half holds at most 101
+// such columns however many samples arrive: this is the one walk over every sample.
+QVector<PercentRun> percentRuns(const QVector<int>& percent, const QVector<double>& values);
 
 // Where everything of the speed chart goes for a widget of a given size. Pure arithmetic, so
 // the layout can be checked without painting. Rectangles have inclusive edges (QRect).
@@ -41,6 +57,8 @@ public:
     // whose lowest or highest sample lies outside its first..last range, the vertical segment
     // from the lowest to the highest. Drawn apart, these are far cheaper to stroke than the
     // back-and-forth they replace, which in a long run is hundreds of zigzags per column.
+    QVector<QPointF> seriesPoints(const QVector<PercentRun>& runs, bool readHalf, double scaleMax,
+                                  QVector<QLineF>* columnSpans = nullptr) const;
     QVector<QPointF> seriesPoints(const QVector<int>& percent, const QVector<double>& values,
                                   bool readHalf, double scaleMax,
                                   QVector<QLineF>* columnSpans = nullptr) const;
@@ -81,6 +99,16 @@ double niceCeil(double x);
 // Scale maximum of one half: the peak of all series (at least 10) with 8 % headroom, rounded
 // up with niceCeil.
 double chartScaleMaximum(const QVector<QVector<double>>& series);
+double chartScaleForPeak(double peak);
+
+// The area between a curve and the baseline y = bottom, as polygons that together cover it
+// exactly, each at most `band` pixels wide. The cuts lie on whole-pixel x, where antialiasing
+// gives every pixel wholly to one side, so filling the pieces one by one paints the same
+// pixels as filling the whole area at once, translucent brushes included; but an
+// antialiased fill costs a search along each row for every edge it adds, so narrow pieces
+// fill far faster than one wide area with a ragged top. A curve whose x ever decreases
+// could fold back over a cut and is returned whole. The curve needs at least one point.
+QVector<QPolygonF> areaPieces(const QVector<QPointF>& curve, double bottom, int band);
 
 // Scale label text: one decimal below 10, none from 10 on.
 QString chartScaleLabel(double value);

@@ -5,7 +5,6 @@
 #include <QEvent>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPen>
 
 #include <algorithm>
@@ -34,53 +33,50 @@ void emptySeries(QVector<QVector<T>>& series)
         s.clear();
 }
 
+// Width of the pieces an area is filled in: narrow enough to keep each fill's rows short,
+// wide enough that the calls stay few.
+constexpr int AreaBand = 64;
+
 QPen chartPen(const QColor& color, qreal width)
 {
     return QPen(color, width, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
 }
 
-// One stream's series in one half, with the x mapping of that half.
-struct HalfSeries
+// What one series shows in its half: its curve, which starts at the half's left edge at the
+// height of its first point, and the vertical spans of the columns whose samples reach beyond
+// the curve there. Built once per repaint for both the area and the line.
+struct HalfTrace
 {
-    const QVector<int>* percent;
-    const QVector<double>* smoothed;
-    double leftEdge;
-    double scaleMax;
-    bool isWrite;
+    QVector<QPointF> curve;
+    QVector<QLineF> spans;
 };
 
-QPainterPath areaPath(const ChartGeometry& g, const HalfSeries& h)
+HalfTrace traceOf(const ChartGeometry& g, const QVector<PercentRun>& runs, bool readHalf,
+                  double leftEdge, double scaleMax)
 {
-    const QVector<QPointF> points = g.seriesPoints(*h.percent, *h.smoothed, !h.isWrite, h.scaleMax);
-    const double bottom = g.bottom();
-    QPainterPath path;
-    path.reserve(points.size() + 3);
-    path.moveTo(h.leftEdge, bottom);
-    path.lineTo(h.leftEdge, points.first().y());
-    for (const QPointF& pt : points)
-        path.lineTo(pt);
-    path.lineTo(points.last().x(), bottom);
-    path.closeSubpath();
-    return path;
+    HalfTrace t;
+    const QVector<QPointF> points = g.seriesPoints(runs, readHalf, scaleMax, &t.spans);
+    t.curve.reserve(points.size() + 1);
+    t.curve << QPointF(leftEdge, points.first().y()) << points;
+    return t;
 }
 
-// The line through a series: a path for the run of points and, apart from it, the vertical
-// spans of columns that hold more than a point (flat caps, so they end where the samples do).
-void drawLine(QPainter& p, const ChartGeometry& g, const HalfSeries& h, const QColor& color)
+// The line through a series, drawn as separate segments: the raster engine rasterises each
+// straight segment directly, while a path goes through the general stroker (joins, outline,
+// then a fill of that outline), which costs several times as much. The square caps of
+// neighbouring segments overlap where they meet and stand in for the bevel joins. The spans
+// have flat caps, so they end where the samples do.
+void drawLine(QPainter& p, const HalfTrace& t, const QColor& color)
 {
-    QVector<QLineF> spans;
-    const QVector<QPointF> points =
-        g.seriesPoints(*h.percent, *h.smoothed, !h.isWrite, h.scaleMax, &spans);
-    QPainterPath path;
-    path.reserve(points.size() + 1);
-    path.moveTo(h.leftEdge, points.first().y());
-    for (const QPointF& pt : points)
-        path.lineTo(pt);
+    QVector<QLineF> segments;
+    segments.reserve(t.curve.size() - 1);
+    for (int i = 1; i < t.curve.size(); ++i)
+        segments.append(QLineF(t.curve[i - 1], t.curve[i]));
     p.setPen(chartPen(color, 2));
-    p.drawPath(path);
-    if (!spans.isEmpty()) {
+    p.drawLines(segments);
+    if (!t.spans.isEmpty()) {
         p.setPen(QPen(color, 2, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
-        p.drawLines(spans);
+        p.drawLines(t.spans);
     }
 }
 
@@ -209,9 +205,24 @@ void SpeedChartWidget::paintEvent(QPaintEvent*)
     p.fillRect(rect(), palette().color(QPalette::Window));
     p.fillRect(plot, QColor(0xFA, 0xFA, 0xFA));
 
-    const double writeMax = chartScaleMaximum(writeSmoothed);
-    // Hidden read samples neither draw nor scale anything.
-    const double readMax = readVisible ? chartScaleMaximum(readSmoothed) : 0.0;
+    // Each series is condensed once; its runs give both the scale and the curve.
+    QVector<QVector<PercentRun>> writeRuns(n);
+    QVector<QVector<PercentRun>> readRuns(n);
+    double writePeak = 0.0;
+    double readPeak = 0.0;
+    for (int s = 0; s < n; ++s) {
+        writeRuns[s] = percentRuns(writePercent.at(s), writeSmoothed.at(s));
+        for (const PercentRun& run : writeRuns.at(s))
+            writePeak = std::max(writePeak, run.high);
+        // Hidden read samples neither draw nor scale anything.
+        if (readVisible) {
+            readRuns[s] = percentRuns(readPercent.at(s), readSmoothed.at(s));
+            for (const PercentRun& run : readRuns.at(s))
+                readPeak = std::max(readPeak, run.high);
+        }
+    }
+    const double writeMax = chartScaleForPeak(writePeak);
+    const double readMax = readVisible ? chartScaleForPeak(readPeak) : 0.0;
     p.setFont(QFont(font().family(), 8));
 
     // One-pixel lines go through pixel centres so they cover exactly the row or column that
@@ -247,15 +258,14 @@ void SpeedChartWidget::paintEvent(QPaintEvent*)
     const int topAlpha = n == 1 ? 180 : 90;
     const int bottomAlpha = n == 1 ? 50 : 25;
     const double sx = g.splitX();
-    auto halvesOf = [&](int s) {
-        QVector<HalfSeries> halves;
-        if (!writeSmoothed[s].isEmpty())
-            halves.append(
-                {&writePercent.at(s), &writeSmoothed.at(s), double(g.left()), writeMax, true});
-        if (readVisible && !readSmoothed[s].isEmpty())
-            halves.append({&readPercent.at(s), &readSmoothed.at(s), sx, readMax, false});
-        return halves;
-    };
+    // Areas first, then lines, each stream write half before read half.
+    QVector<QVector<HalfTrace>> traces(n);
+    for (int s = 0; s < n; ++s) {
+        if (!writeRuns.at(s).isEmpty())
+            traces[s].append(traceOf(g, writeRuns.at(s), false, g.left(), writeMax));
+        if (!readRuns.at(s).isEmpty())
+            traces[s].append(traceOf(g, readRuns.at(s), true, sx, readMax));
+    }
 
     p.setPen(Qt::NoPen);
     for (int s = 0; s < n; ++s) {
@@ -267,15 +277,18 @@ void SpeedChartWidget::paintEvent(QPaintEvent*)
         QLinearGradient gradient(0, g.top(), 0, g.bottom());
         gradient.setColorAt(0, topColor);
         gradient.setColorAt(1, bottomColor);
-        for (const HalfSeries& h : halvesOf(s))
-            p.fillPath(areaPath(g, h), gradient);
+        p.setBrush(gradient);
+        for (const HalfTrace& t : traces[s]) {
+            for (const QPolygonF& piece : areaPieces(t.curve, g.bottom(), AreaBand))
+                p.drawPolygon(piece);
+        }
     }
 
     p.setBrush(Qt::NoBrush);
     for (int s = 0; s < n; ++s) {
         const QColor lineColor = chartStreamColor(s).darker(120);
-        for (const HalfSeries& h : halvesOf(s))
-            drawLine(p, g, h, lineColor);
+        for (const HalfTrace& t : traces[s])
+            drawLine(p, t, lineColor);
     }
 
     const double dividerX = g.dividerColumn() + 0.5;

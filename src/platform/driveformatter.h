@@ -15,7 +15,9 @@ enum class FormatOutcome
 
 // Formats the removable volume at root and returns when the format has ended. Windows shows
 // the shell's own format dialog, owned by nativeWindow (an HWND); Linux formats through the
-// desktop's disk service and keeps the calling thread's event loop running meanwhile.
+// desktop's disk service (udisks2, see udisksformatter.h) and keeps the calling thread's event
+// loop running meanwhile: the window repaints and timers fire, user input is held back until
+// the call returns, and a second call made meanwhile returns Failed at once.
 FormatOutcome formatVolume(const std::string& root, std::uintptr_t nativeWindow);
 
 } // namespace platform

@@ -31,13 +31,18 @@ struct VolumeDevice
 };
 
 // The removable volumes of this machine in display order: drive letters ascending on Windows,
-// roots sorted on Linux. System disks are never listed.
+// roots sorted on Linux. System disks are never listed. On Linux a volume mounted in several
+// places is listed once, and the system's files (proc/self/mountinfo, sys/, run/udev/data/,
+// dev/disk/) are read below the folder named by the environment variable
+// QUORVELCARD_SYSTEM_ROOT when it is set, at every call (mount points stay real paths).
 std::vector<VolumeInfo> listRemovableVolumes();
 
 // Free and total bytes of the volume at root; false when the query fails.
 bool queryVolumeSpace(const std::string& root, VolumeSpace& space);
 
-// Whether root is, at this moment, the root of a removable volume.
+// Whether root is, at this moment, the root of a removable volume: "E:\\" (either case) on
+// Windows; on Linux the exact mount point, with or without its trailing '/'. A folder below a
+// root is not one.
 bool isRemovableVolume(const std::string& root);
 
 // The device behind a removable volume's root; false when root is not one.

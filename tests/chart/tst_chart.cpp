@@ -3,6 +3,7 @@
 #include "i18n/i18n.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QtTest>
@@ -290,6 +291,100 @@ private slots:
         const QImage img = renderChart(w);
         QVERIFY(near(img.pixelColor(127, 96), Blue.darker(120)));
         QCOMPARE(img.pixelColor(110, 96), PlotFill);
+    }
+
+    // A lone burst or stall among thousands of samples must still reach its pixel, at the x
+    // of its own percent; both extremes of one column show; the area ends at the last sample.
+    void loneExtremes_data()
+    {
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<int>("spikeAt");
+        QTest::addColumn<int>("dipAt");
+        QTest::newRow("burst") << false << 2010 << -1;
+        QTest::newRow("stall") << true << -1 << 1010;
+        QTest::newRow("burst first") << false << 0 << -1;
+        QTest::newRow("stall last") << true << -1 << 3999;
+        QTest::newRow("both in a column") << false << 2010 << 2030;
+    }
+    void loneExtremes()
+    {
+        QFETCH(bool, read);
+        QFETCH(int, spikeAt);
+        QFETCH(int, dipAt);
+        SpeedChartWidget w;
+        prepare(w, 1);
+        const int count = 4000; // percent 10..90, about 50 samples a percent
+        for (int i = 0; i < count; ++i) {
+            const double v = i == spikeAt ? 330.0 : i == dipAt ? 0.6 : 30.0;
+            if (read)
+                w.addReadSample(0, 10 + 80 * i / (count - 1), v);
+            else
+                w.addWriteSample(0, 10 + 80 * i / (count - 1), v);
+        }
+        const QVector<int>& pc = read ? w.readPercentOf(0) : w.writePercentOf(0);
+        const QVector<double>& sm = read ? w.readSmoothedOf(0) : w.writeSmoothedOf(0);
+        const ChartGeometry g(W, H, true);
+        const double scale = chartScaleMaximum({sm});
+        auto column = [&](int i) { return int(read ? g.readX(pc[i]) : g.writeX(pc[i])); };
+        const QImage img = renderChart(w);
+        const QColor line = Blue.darker(120);
+        auto check = [&](int i, int inward) {
+            const double y = g.valueY(sm[i], scale);
+            const int row = int(std::floor(y)) + inward;
+            QVERIFY2(near(img.pixelColor(column(i), row), line), qPrintable(QString::number(row)));
+            QVERIFY(!near(img.pixelColor(column(i) + 4, row), line));
+        };
+        if (spikeAt >= 0)
+            check(int(std::max_element(sm.begin(), sm.end()) - sm.begin()), 1);
+        if (dipAt >= 0)
+            check(int(std::min_element(sm.begin(), sm.end()) - sm.begin()), -1);
+        QCOMPARE(img.pixelColor(column(count - 1) + 3, 170), PlotFill);
+        QVERIFY(img.pixelColor(column(count - 1) - 2, 170) != PlotFill);
+    }
+
+    // Filled one by one with a translucent brush, the pieces paint what the whole area does.
+    void areaPieces_data()
+    {
+        QTest::addColumn<QVector<QPointF>>("curve");
+        QTest::addColumn<int>("band");
+        QTest::addColumn<int>("pieces");
+        QVector<QPointF> ragged;
+        for (double x = 3.5; x < 70; x += 1.9)
+            ragged << QPointF(x, 10 + 25 * std::abs(std::sin(x))) << QPointF(x, 12 + x / 3);
+        QTest::newRow("ragged") << ragged << 16 << 5; // cuts at 19, 35, 51, 67
+        QTest::newRow("points on cuts")
+            << QVector<QPointF>{{3, 40}, {16, 10}, {16, 30}, {32, 5}, {32.5, 20}} << 13 << 3;
+        QTest::newRow("within a band") << QVector<QPointF>{{10.5, 20}, {12.5, 30}} << 64 << 1;
+        QTest::newRow("folds back")
+            << QVector<QPointF>{{5, 20}, {40, 10}, {20, 30}, {60, 25}} << 16 << 1;
+    }
+    void areaPieces()
+    {
+        QFETCH(QVector<QPointF>, curve);
+        QFETCH(int, band);
+        QFETCH(int, pieces);
+        const QVector<QPolygonF> parts = ::areaPieces(curve, 50, band);
+        QCOMPARE(parts.size(), pieces);
+        QPolygonF whole(curve);
+        whole.prepend(QPointF(curve.first().x(), 50));
+        whole.append(QPointF(curve.last().x(), 50));
+        auto paint = [](const QVector<QPolygonF>& polygons) {
+            QImage img(80, 60, QImage::Format_ARGB32_Premultiplied);
+            img.fill(Qt::white);
+            QPainter p(&img);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0x21, 0x96, 0xF3, 90));
+            for (const QPolygonF& polygon : polygons)
+                p.drawPolygon(polygon);
+            return img;
+        };
+        const QImage a = paint({whole});
+        const QImage b = paint(parts);
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                QVERIFY2(near(a.pixelColor(x, y), b.pixelColor(x, y), 1),
+                         qPrintable(QString("%1,%2").arg(x).arg(y)));
     }
 
     void hiddenReadHalf()
