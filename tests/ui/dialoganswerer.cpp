@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 
 DialogAnswerer::DialogAnswerer()
 {
@@ -32,8 +33,12 @@ void DialogAnswerer::poll()
             picker->reject();
             return;
         }
-        // A picker whose folder is still loading may not take the file yet: try again later.
-        picker->selectFile(files.first());
+        // An absolute path typed into the name field does not depend on the folder the picker
+        // is still loading. A picker that does not take it yet is tried again later.
+        if (auto* name = picker->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            name->setText(files.first());
+        else
+            picker->selectFile(files.first());
         QMetaObject::invokeMethod(picker, "accept", Qt::DirectConnection);
         if (!picker->isVisible())
             files.removeFirst();

@@ -1,12 +1,11 @@
 // Whole tests from the window on an emulated card: a loop device whose bandwidth the kernel caps,
-// set up by bench/card-sim and presented to the volume scan as a USB card.
+// set up by bench/card-sim, which presents it to the volume scan as a USB card.
 #include "analysis/resultstable.h"
 #include "analysis/verdictsettings.h"
 #include "chart/speedchartwidget.h"
 #include "dialoganswerer.h"
 #include "i18n/i18n.h"
 #include "platform/volumes.h"
-#include "systemtree.h"
 #include "ui/mainwindow.h"
 
 #include <QAbstractButton>
@@ -23,8 +22,6 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <memory>
 
 namespace {
 
@@ -76,7 +73,6 @@ private slots:
 
 private:
     QTemporaryDir configDir;
-    std::unique_ptr<SystemTree> tree;
     QString cardMount;
     QString cardRoot;
     double writeCap = 0;
@@ -101,11 +97,10 @@ void TestUiRun::initTestCase()
     QSettings().setValue("ui/language", 1);
     I18n::instance()->initLanguage();
 
-    tree = std::make_unique<SystemTree>();
-    cardRoot = tree->addCard(cardMount, "SIMCARD", "ext4");
-    tree->activate();
-    if (platform::listRemovableVolumes().empty())
-        QSKIP("This build's volume scan does not read a crafted system.");
+    if (qEnvironmentVariableIsEmpty("QUORVELCARD_SYSTEM_ROOT"))
+        QSKIP("Needs card-sim's --usb-root, which presents the card as a USB card.");
+    cardRoot = QDir(cardMount).absolutePath() + "/";
+    QCOMPARE(platform::listRemovableVolumes().size(), std::size_t(1));
 }
 
 void TestUiRun::cleanup()
