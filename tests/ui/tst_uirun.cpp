@@ -9,13 +9,16 @@
 #include "ui/mainwindow.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStorageInfo>
@@ -118,8 +121,17 @@ void TestUiRun::wholeTest()
     DialogAnswerer answerer;
     answerer.buttons << QMessageBox::No; // no format
 
+    // The card is small (FAT32 sized): a test file above 3.5 GiB cannot be chosen, and a
+    // choice that no longer fits moves to the largest that does.
+    auto* sizes = ui.get<QComboBox>("testSizeCombo");
     QCOMPARE(ui.get<QComboBox>("driveCombo")->currentData().toString(), cardRoot);
-    ui.get<QComboBox>("testSizeCombo")->setCurrentIndex(0); // 512 MB per stream
+    sizes->setCurrentIndex(5); // 10 GB
+    ui.click("refreshButton");
+    QCOMPARE(sizes->currentText(), QString("3 GB"));
+    auto* view = qobject_cast<QListView*>(sizes->view());
+    for (int i = 0; i < sizes->count(); ++i)
+        QCOMPARE(view->isRowHidden(i), i > 3);
+    sizes->setCurrentIndex(0); // 512 MB per stream
     ui.get<QSpinBox>("streamCountSpin")->setValue(2);
     ui.click("readTestCheck");
     ui.click("startButton");
@@ -171,11 +183,19 @@ void TestUiRun::stopMidRun()
     ui.click("startButton");
     auto* bar = ui.get<QProgressBar>("writeProgressBar");
     QTRY_VERIFY_WITH_TIMEOUT(bar->value() >= 10, RunTimeoutMs);
+    // A language switch re-lists the drives; it must not offer a second run over this one.
+    window.findChild<QAction*>("langSimplifiedAction")->trigger();
+    QTRY_COMPARE(ui.get<QAbstractButton>("stopButton")->text(), QString("停止"));
+    QVERIFY(!ui.get<QAbstractButton>("startButton")->isEnabled());
+    window.findChild<QAction*>("langEnglishAction")->trigger();
     ui.click("stopButton");
     ui.click("stopButton"); // a second press changes nothing
     QTRY_VERIFY_WITH_TIMEOUT(ui.idle(), RunTimeoutMs);
 
     QCOMPARE(ui.log().count("Stopping test..."), 2);
+    const QRegularExpression line("^\\[\\d\\d:\\d\\d:\\d\\d\\] .");
+    for (const QString& l : ui.log().split('\n'))
+        QVERIFY2(line.match(l).hasMatch(), qPrintable(l));
     QCOMPARE(bar->value(), 0);
     QCOMPARE(ui.get<QLabel>("writeSpeedLabel")->text(),
              QString("Current: -- MB/s  |  Avg: -- MB/s"));
