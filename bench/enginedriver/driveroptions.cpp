@@ -58,6 +58,9 @@ QString driverUsage()
         "  --read            read the files back after writing\n"
         "  --source FILE     copy FILE instead of random data (repeatable)\n"
         "  --stop-after MS   request a stop this many milliseconds after the start\n"
+        "  --roll SIZE       rolling fill with files of SIZE instead of the speed test\n"
+        "  --roll-free SIZE  rolling fill: free space to fill (default: the root's free space)\n"
+        "  --roll-refills N  rolling fill: number of fills, 0 to 10000 (default 1)\n"
         "\n"
         "SIZE takes K, M or G (powers of 1024). Exit code: 0 complete, 1 the engine reported\n"
         "an error, 2 bad arguments, 3 the run ended without completing (stopped).\n");
@@ -92,9 +95,11 @@ bool parseDriverOptions(const QStringList& args, DriverOptions* options, bool* h
             continue;
         }
         static const QStringList valued = {
-            QStringLiteral("--root"),      QStringLiteral("--size"),    QStringLiteral("--block"),
-            QStringLiteral("--streams"),   QStringLiteral("--stagger"), QStringLiteral("--source"),
-            QStringLiteral("--stop-after")};
+            QStringLiteral("--root"),       QStringLiteral("--size"),
+            QStringLiteral("--block"),      QStringLiteral("--streams"),
+            QStringLiteral("--stagger"),    QStringLiteral("--source"),
+            QStringLiteral("--stop-after"), QStringLiteral("--roll"),
+            QStringLiteral("--roll-free"),  QStringLiteral("--roll-refills")};
         if (!valued.contains(name)) {
             *error = QStringLiteral("unknown argument '%1'").arg(args.at(i));
             return false;
@@ -118,13 +123,23 @@ bool parseDriverOptions(const QStringList& args, DriverOptions* options, bool* h
                 root += QLatin1Char('/');
             result.rootPath = root;
             haveRoot = true;
-        } else if (name == QLatin1String("--size") || name == QLatin1String("--block")) {
+        } else if (name == QLatin1String("--size") || name == QLatin1String("--block") ||
+                   name == QLatin1String("--roll") || name == QLatin1String("--roll-free")) {
             const qint64 bytes = parseByteSize(value);
             if (bytes < 0) {
                 *error = QStringLiteral("%1: bad size '%2'").arg(name, value);
                 return false;
             }
-            (name == QLatin1String("--size") ? result.testSize : result.blockSize) = bytes;
+            qint64* field = name == QLatin1String("--size")    ? &result.testSize
+                            : name == QLatin1String("--block") ? &result.blockSize
+                            : name == QLatin1String("--roll")  ? &result.rollFileSize
+                                                               : &result.rollFreeBytes;
+            *field = bytes;
+        } else if (name == QLatin1String("--roll-refills")) {
+            if (!parseInt(value, 0, 10000, &result.rollRefills)) {
+                *error = QStringLiteral("--roll-refills takes 0 to 10000, not '%1'").arg(value);
+                return false;
+            }
         } else if (name == QLatin1String("--streams")) {
             if (!parseInt(value, 1, 16, &result.streamCount)) {
                 *error = QStringLiteral("--streams takes 1 to 16, not '%1'").arg(value);

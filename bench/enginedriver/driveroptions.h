@@ -15,6 +15,11 @@ struct DriverOptions
     int staggerMs = 0;
     bool readEnabled = false;
     int stopAfterMs = -1; // request a stop this long after the start; -1 never
+    // Rolling fill, when rollFileSize > 0: the size of each file, the free space to fill
+    // (-1: the root's free space at launch) and the number of fills.
+    qint64 rollFileSize = 0;
+    qint64 rollFreeBytes = -1;
+    int rollRefills = 1;
 };
 
 // "64M" -> 67108864. Suffixes K, M, G (powers of 1024, an optional "iB" or "B" after them);

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QTimer>
 #include <atomic>
 #include <csignal>
@@ -76,6 +77,12 @@ int main(int argc, char** argv)
     tester.setStreamCount(options.streamCount);
     tester.setStaggerMs(options.staggerMs);
     tester.setReadEnabled(options.readEnabled);
+    if (options.rollFileSize > 0) {
+        const qint64 freeBytes = options.rollFreeBytes >= 0
+                                     ? options.rollFreeBytes
+                                     : QStorageInfo(options.rootPath).bytesAvailable();
+        tester.setRollingParams(options.rollFileSize, freeBytes, options.rollRefills);
+    }
 
     // Direct connections: the time stamp is taken on the engine's thread at the moment of the
     // emission, not when a queued delivery reaches this thread. All signals come from that one
@@ -109,8 +116,14 @@ int main(int argc, char** argv)
     QObject::connect(
         &tester, &SpeedTester::testError, &tester,
         [&](const QString& m) { recorder.testError(now(), m); }, direct);
+    // The rolling fill closes with its figures even when stopped; its last line tells.
+    bool cancelled = false;
     QObject::connect(
-        &tester, &SpeedTester::log, &tester, [&](const QString& m) { recorder.log(now(), m); },
+        &tester, &SpeedTester::log, &tester,
+        [&](const QString& m) {
+            cancelled = m == QLatin1String("Test cancelled by user.");
+            recorder.log(now(), m);
+        },
         direct);
     QObject::connect(
         &tester, &SpeedTester::rollingFileProgress, &tester,
@@ -135,7 +148,8 @@ int main(int argc, char** argv)
     recorder.writeSummary(now());
     if (recorder.hadError())
         return 1;
-    const bool complete =
-        recorder.phaseDone(R::Write) && (!options.readEnabled || recorder.phaseDone(R::Read));
+    const bool rolling = options.rollFileSize > 0;
+    const bool complete = !cancelled && recorder.phaseDone(R::Write) &&
+                          (rolling || !options.readEnabled || recorder.phaseDone(R::Read));
     return complete ? 0 : 3;
 }

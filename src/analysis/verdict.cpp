@@ -97,3 +97,57 @@ QString verdictTooltip(const StreamMetrics& write, const StreamMetrics& read,
         .arg(fixed(rules.cvWarn * 100, 0))
         .arg(fixed(rules.dropWarn * 100, 0));
 }
+
+void DataIntegrity::add(const QString& file, qint64 bad, qint64 offset)
+{
+    if (bad <= 0)
+        return;
+    if (badBlocks <= 0) {
+        firstBadFile = file;
+        firstBadOffset = offset;
+    }
+    badBlocks += bad;
+}
+
+void DataIntegrity::add(const DataIntegrity& other)
+{
+    add(other.firstBadFile, other.badBlocks, other.firstBadOffset);
+}
+
+Verdict judgeIntegrity(const DataIntegrity& data)
+{
+    return data.isClean() ? Verdict::Pass : Verdict::Fail;
+}
+
+DataIntegrity cardIntegrity(const QVector<DataIntegrity>& streams)
+{
+    DataIntegrity card;
+    for (const DataIntegrity& stream : streams)
+        card.add(stream);
+    return card;
+}
+
+QVector<RowVerdict> judgeRows(const QVector<StreamMetrics>& writeRows,
+                              const QVector<StreamMetrics>& readRows, const VerdictRules& rules,
+                              bool readEnabled, const QVector<DataIntegrity>& streams)
+{
+    QVector<RowVerdict> verdicts = judgeRows(writeRows, readRows, rules, readEnabled);
+    for (int row = 0; row < verdicts.size(); ++row) {
+        verdicts[row].data =
+            judgeIntegrity(row == 0 ? cardIntegrity(streams) : streams.value(row - 1));
+    }
+    return verdicts;
+}
+
+QString verdictTooltip(const StreamMetrics& write, const StreamMetrics& read,
+                       const VerdictRules& rules, const DataIntegrity& data)
+{
+    const QString figures = verdictTooltip(write, read, rules);
+    if (data.isClean())
+        return figures;
+    // One arg() with all three, so a '%' in the file's name is never taken for a placeholder.
+    return figures + QStringLiteral("\n\n") +
+           VerdictTexts::tr("VerdictDataBad")
+               .arg(QString::number(data.badBlocks), QString::number(data.firstBadOffset),
+                    data.firstBadFile);
+}

@@ -4,14 +4,38 @@
 #include "platform/alignedbuffer.h"
 #include "platform/unbufferedfile.h"
 
+#include <QFileInfo>
+#include <QSemaphore>
+#include <QStorageInfo>
+
 #include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace {
 
 std::string toPlatformPath(const QString& path)
 {
     return path.toUtf8().toStdString();
+}
+
+// Whether the operating system's error code (errno, or GetLastError on Windows) means the
+// volume has no room left.
+bool isNoSpaceError(int osError)
+{
+    if (osError == 0)
+        return false;
+    const std::error_condition condition = std::system_category().default_error_condition(osError);
+    return condition == std::errc::no_space_on_device;
+}
+
+// Less than one block left on the volume holding `path`. Used after a failed write whose code
+// did not say why (a short count, or a platform whose codes do not map onto errno values).
+bool volumeHasNoRoomFor(const QString& path, qint64 blockSize)
+{
+    const QStorageInfo volume(QFileInfo(path).absolutePath());
+    return volume.isValid() && volume.bytesAvailable() >= 0 && volume.bytesAvailable() < blockSize;
 }
 
 } // namespace
@@ -30,21 +54,18 @@ FileWorker::FileWorker(int mode, const QString& sourcePath, const QString& targe
 
 FileWorker::~FileWorker() = default;
 
-void FileWorker::fillPattern(void* buffer, qint64 size)
+void FileWorker::setStreamIdentity(quint64 runId, quint32 fileIndex)
 {
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    std::uint32_t x = 0xDEADBEEFu;
-    const qint64 words = size / 4;
-    for (qint64 w = 0; w < words; ++w) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        // Little-endian on every host, so the bytes on the card never depend on the CPU.
-        bytes[w * 4 + 0] = static_cast<unsigned char>(x);
-        bytes[w * 4 + 1] = static_cast<unsigned char>(x >> 8);
-        bytes[w * 4 + 2] = static_cast<unsigned char>(x >> 16);
-        bytes[w * 4 + 3] = static_cast<unsigned char>(x >> 24);
-    }
+    m_runId = runId;
+    m_fileIndex = fileIndex;
+}
+
+void FileWorker::targetFailed(const QString& text, int osError, bool writing)
+{
+    m_outOfSpace =
+        isNoSpaceError(osError) || (writing && volumeHasNoRoomFor(m_targetPath, m_blockSize));
+    // A full card is named as such: the cause first, then what could not be done.
+    m_errorString = m_outOfSpace ? tr("空间不足") + QStringLiteral(" — ") + text : text;
 }
 
 bool FileWorker::stopRequested() const
@@ -70,6 +91,8 @@ void FileWorker::run()
 
     const bool reading = m_mode != static_cast<int>(WorkerMode::Write);
     const bool copying = !reading && !m_sourcePath.isEmpty();
+    const bool verifyCopy = reading && m_verify && !m_sourcePath.isEmpty();
+    const BlockPattern pattern(m_runId, m_fileIndex);
     UnbufferedFile source;
     UnbufferedFile target;
 
@@ -78,25 +101,38 @@ void FileWorker::run()
             m_errorString = tr("无法读取文件: %1").arg(m_targetPath);
             return;
         }
+        if (verifyCopy &&
+            !source.open(toPlatformPath(m_sourcePath), UnbufferedFile::Purpose::CopySource)) {
+            m_errorString = tr("无法打开源文件: %1").arg(m_sourcePath);
+            return;
+        }
     } else if (copying) {
         if (!source.open(toPlatformPath(m_sourcePath), UnbufferedFile::Purpose::CopySource)) {
             m_errorString = tr("无法打开源文件: %1").arg(m_sourcePath);
             return;
         }
         if (!target.open(toPlatformPath(m_targetPath), UnbufferedFile::Purpose::WriteTarget)) {
-            m_errorString = tr("无法创建目标文件: %1").arg(m_targetPath);
+            targetFailed(tr("无法创建目标文件: %1").arg(m_targetPath), target.lastError(), false);
             return;
         }
     } else {
         fillPattern(buffer.data(), m_blockSize);
         if (!target.open(toPlatformPath(m_targetPath), UnbufferedFile::Purpose::WriteTarget)) {
-            m_errorString = tr("无法创建目标文件: %1").arg(m_targetPath);
+            targetFailed(tr("无法创建目标文件: %1").arg(m_targetPath), target.lastError(), false);
             return;
         }
     }
 
     const qint64 blocks = m_totalBytes / m_blockSize;
     const auto blockBytes = static_cast<std::size_t>(m_blockSize);
+    if (reading && m_verify && blocks > 0) {
+        const bool stopped = !readAndVerify(target, source, buffer.data(), blocks);
+        source.close();
+        target.close();
+        // A stop leaves no error text and no success.
+        m_succeeded = !stopped && m_errorString.isEmpty();
+        return;
+    }
     qint64 done = 0;
     for (qint64 b = 0; b < blocks; ++b) {
         // Stopped: handles and buffer are released on the way out; no error text.
@@ -112,8 +148,10 @@ void FileWorker::run()
                 m_errorString = tr("读取源文件失败 (%1)").arg(m_sourcePath);
                 break;
             }
+            if (!copying)
+                pattern.stamp(buffer.data(), m_blockSize, static_cast<quint32>(b));
             if (!target.writeBlock(buffer.data(), blockBytes)) {
-                m_errorString = tr("写入失败 (%1)").arg(m_targetPath);
+                targetFailed(tr("写入失败 (%1)").arg(m_targetPath), target.lastError(), true);
                 break;
             }
         }
@@ -124,4 +162,84 @@ void FileWorker::run()
     source.close();
     target.close();
     m_succeeded = m_errorString.isEmpty();
+}
+
+bool FileWorker::readAndVerify(platform::UnbufferedFile& target, platform::UnbufferedFile& source,
+                               void* firstBuffer, qint64 blocks)
+{
+    const auto blockBytes = static_cast<std::size_t>(m_blockSize);
+    const bool copy = source.isOpen();
+    platform::AlignedBuffer second(blockBytes);
+    // What a block must hold: the pattern, made once, or the source's block, read per block.
+    platform::AlignedBuffer expected(blockBytes);
+    if (second.isNull() || expected.isNull()) {
+        m_errorString = QStringLiteral("Failed to allocate I/O buffer");
+        return true;
+    }
+    if (!copy)
+        BlockPattern::fill(expected.data(), m_blockSize);
+    const BlockPattern pattern(m_runId, m_fileIndex);
+
+    // Two buffers by turns: the card reads into one while the checker compares the other.
+    // `free` counts the buffers the reader may fill, `filled` the blocks waiting to be checked
+    // (plus one last release when reading has ended).
+    void* const buffers[2] = {firstBuffer, second.data()};
+    QSemaphore free(2);
+    QSemaphore filled(0);
+    std::atomic<qint64> readCount{0};
+    std::atomic<bool> readEnded{false};
+    std::atomic<bool> sourceFailed{false};
+
+    std::thread checker([&] {
+        for (qint64 b = 0;; ++b) {
+            filled.acquire();
+            if (readEnded.load() && b >= readCount.load())
+                return;
+            const void* block = buffers[b % 2];
+            bool good = true;
+            if (copy) {
+                if (!sourceFailed.load()) {
+                    if (source.readBlock(expected.data(), blockBytes))
+                        good = std::memcmp(block, expected.data(), blockBytes) == 0;
+                    else
+                        sourceFailed.store(true);
+                }
+            } else {
+                good =
+                    pattern.matches(block, expected.data(), m_blockSize, static_cast<quint32>(b));
+            }
+            if (!good && m_badBlocks++ == 0)
+                m_firstBadOffset = b * m_blockSize;
+            free.release();
+        }
+    });
+
+    qint64 done = 0;
+    bool stopped = false;
+    for (qint64 b = 0; b < blocks; ++b) {
+        if (stopRequested()) {
+            stopped = true;
+            break;
+        }
+        if (sourceFailed.load()) {
+            m_errorString = tr("读取源文件失败 (%1)").arg(m_sourcePath);
+            break;
+        }
+        free.acquire();
+        if (!target.readBlock(buffers[b % 2], blockBytes)) {
+            m_errorString = tr("读取失败 (%1)").arg(m_targetPath);
+            break;
+        }
+        readCount.store(b + 1);
+        filled.release();
+        done += m_blockSize;
+        m_progress.publish(done, BlockProgress::steadyNowNs());
+    }
+    readEnded.store(true);
+    filled.release();
+    checker.join();
+    // The source ran short on one of the last blocks, after the reader's last look.
+    if (m_errorString.isEmpty() && sourceFailed.load() && !stopped)
+        m_errorString = tr("读取源文件失败 (%1)").arg(m_sourcePath);
+    return !stopped;
 }

@@ -1,7 +1,10 @@
 #include "engine/speedtester.h"
 
+#include "engine/blockpattern.h"
 #include "engine/blockprogress.h"
 #include "engine/fileworker.h"
+#include "engine/rollingfill.h"
+#include "engine/speedmeter.h"
 #include "engine/testfilelist.h"
 
 #include <QElapsedTimer>
@@ -24,33 +27,6 @@ double secondsOf(const QElapsedTimer& clock)
 {
     return std::max(0.001, static_cast<double>(clock.nsecsElapsed()) / 1e9);
 }
-
-// Shortest span between two block completions that a current speed is measured over: half
-// the sampling interval. A block that completes moments after the previous one (absorbed by a
-// cache, or released by a throttle's burst) is left to the next sample's wider span instead of
-// showing as a spike of many times the card's speed. Every steady stream spans more than this
-// between samples, so none of its measurements is held back.
-constexpr qint64 MinSpanNs = 100000000;
-
-// Where a current speed was last measured: bytes and the completion time of their last block.
-struct Meter
-{
-    qint64 bytes = 0;
-    qint64 stampNs = 0;
-
-    // MB/s since the last measurement, moving the meter on; 0 (nothing new to measure yet)
-    // without new bytes or over a span shorter than MinSpanNs.
-    double advance(qint64 nowBytes, qint64 nowStampNs)
-    {
-        const qint64 moved = nowBytes - bytes;
-        const qint64 span = nowStampNs - stampNs;
-        if (moved <= 0 || span < MinSpanNs)
-            return 0.0;
-        bytes = nowBytes;
-        stampNs = nowStampNs;
-        return moved / BytesPerMB / (static_cast<double>(span) / 1e9);
-    }
-};
 
 int percentOf(qint64 done, qint64 whole, bool final)
 {
@@ -78,8 +54,8 @@ struct SpeedTester::Phase
     // counting whole blocks never aliases against the sampling clock: per stream from its
     // last measured block, for the card from the latest completion of any stream. A stream's
     // first span starts when it is started, or at the last sample before its first bytes.
-    QVector<Meter> streamMeters;
-    Meter cardMeter;
+    QVector<SpeedMeter> streamMeters;
+    SpeedMeter cardMeter;
     QElapsedTimer phaseClock;   // stagger schedule
     QElapsedTimer averageClock; // every average speed of the phase
     QElapsedTimer sampleClock;  // sampling cadence
@@ -162,6 +138,11 @@ void SpeedTester::setRollingParams(qint64 fileSize, qint64 freeBytes, int refill
     m_plan.rollRefills = std::max(0, refills);
 }
 
+void SpeedTester::setRollingVerify(bool verify)
+{
+    m_plan.rollVerify = verify;
+}
+
 void SpeedTester::requestStop()
 {
     m_stopFlag.store(1, std::memory_order_relaxed);
@@ -175,7 +156,12 @@ bool SpeedTester::stopRequested() const
 void SpeedTester::run()
 {
     m_stopFlag.store(0, std::memory_order_relaxed);
+    m_runId = BlockPattern::newRunId();
     const TestMode mode = testModeOf(m_plan);
+    if (mode == TestMode::RollingFill) {
+        runRollingFill();
+        return;
+    }
 
     m_targetFiles.clear();
     m_fileSizes.clear();
@@ -230,9 +216,10 @@ void SpeedTester::run()
         emit log(tr("LogReadDisabled"));
         removeTestFiles();
     } else {
+        // The read workers get the sources too, to check each copy against its original.
         const bool read =
-            runPhase(WorkerMode::Read, QStringList(), m_targetFiles, m_fileSizes, m_plan.blockSize,
-                     m_plan.testSize, &m_stopFlag, m_plan.staggerMs, false);
+            runPhase(WorkerMode::Read, files.keptSources(), m_targetFiles, m_fileSizes,
+                     m_plan.blockSize, m_plan.testSize, &m_stopFlag, m_plan.staggerMs, false);
         removeTestFiles();
         if (!read)
             return;
@@ -240,6 +227,12 @@ void SpeedTester::run()
     if (stopRequested())
         return;
     emit log(tr("LogTestDone"));
+}
+
+bool SpeedTester::runRollingFill()
+{
+    RollingFill fill(*this, m_plan, &m_stopFlag);
+    return fill.run();
 }
 
 void SpeedTester::removeTestFiles()
@@ -282,10 +275,11 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
         const QString source = sources.isEmpty() ? QString() : sources.value(i);
         phase.workers.push_back(std::make_unique<FileWorker>(
             static_cast<int>(mode), source, targets[i], sizes.value(i), blockSize, stopFlag));
+        phase.workers.back()->setStreamIdentity(m_runId, static_cast<quint32>(i));
     }
     phase.started.fill(false, n);
     phase.finished.fill(false, n);
-    phase.streamMeters.fill(Meter(), n);
+    phase.streamMeters.fill(SpeedMeter(), n);
 
     phase.phaseClock.start();
     phase.workers[0]->start();
@@ -325,6 +319,10 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
 
     const qint64 total = phase.totalBytes();
     sampleProgress(phase, true);
+    if (mode == WorkerMode::Read) {
+        for (int i = 0; i < n; ++i)
+            reportMismatch(i, targets[i], *phase.workers[i]);
+    }
 
     QStringList errors;
     for (const auto& w : phase.workers) {
@@ -348,6 +346,16 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
         emit log(tr("LogReadDone").arg(avgText));
     }
     return true;
+}
+
+void SpeedTester::reportMismatch(int fileIdx, const QString& path, const FileWorker& worker)
+{
+    if (worker.badBlocks() <= 0)
+        return;
+    emit dataMismatch(fileIdx, path, worker.badBlocks(), worker.firstBadOffset());
+    emit log(tr("LogDataMismatch")
+                 .arg(path, QString::number(worker.badBlocks()),
+                      QString::number(worker.firstBadOffset())));
 }
 
 void SpeedTester::sampleProgress(Phase& phase, bool final)
@@ -398,8 +406,9 @@ void SpeedTester::sampleProgress(Phase& phase, bool final)
 
 void SpeedTester::logStreamStart(const Phase& phase, int i)
 {
-    const QString& path =
-        !phase.sources.isEmpty() && i < phase.sources.size() ? phase.sources[i] : phase.targets[i];
+    // The read phase names the card's files; its sources are only there to check the copies.
+    const bool bySource = phase.mode == WorkerMode::Write && i < phase.sources.size();
+    const QString& path = bySource ? phase.sources[i] : phase.targets[i];
     const QString label =
         QStringLiteral("#%1: %2").arg(QString::number(i + 1), QFileInfo(path).fileName());
     emit log(phase.mode == WorkerMode::Write ? tr("LogBeginWrite").arg(label)

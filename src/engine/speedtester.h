@@ -8,6 +8,8 @@
 #include <QVector>
 #include <atomic>
 
+class FileWorker;
+
 // The test engine: one object carries out one run on its own thread. The window hands it a
 // TestPlan through the setters before start(); everything the engine has to say leaves it
 // through its signals, and the only thing that can be done to a running engine is
@@ -29,10 +31,16 @@ public:
     void setStaggerMs(int ms);      // negative gives 0
     void setReadEnabled(bool enabled);
     void setRollingParams(qint64 fileSize, qint64 freeBytes, int refills); // refills >= 0
+    // Rolling fill: read every fill back and check it before deleting it.
+    void setRollingVerify(bool verify);
 
     // Callable from any thread at any time; returns at once. A request made before the
     // thread runs is discarded when the run begins.
     void requestStop();
+
+    // Engine thread only: reports what a finished read worker found wrong in its file, as
+    // dataMismatch and a log line (nothing when the file was clean).
+    void reportMismatch(int fileIdx, const QString& path, const FileWorker& worker);
 
     // The plan as set (testSize is the run's total once run() has built its files).
     const TestPlan& plan() const { return m_plan; }
@@ -51,6 +59,11 @@ signals:
     void log(QString message);
     void rollingFileProgress(int currentFile, int totalFiles, qlonglong bytesWritten,
                              qlonglong bytesTotal);
+    // A file read back held blocks other than those written: once per such file, when its
+    // read has ended (before the phase's closing signals). fileIdx is the stream's row (0 for
+    // the rolling fill's single stream), filePath names the file, firstBadOffset is the byte
+    // offset in it of the first bad block.
+    void dataMismatch(int fileIdx, QString filePath, qlonglong badBlocks, qlonglong firstBadOffset);
 
 protected:
     void run() override;
@@ -66,10 +79,14 @@ private:
     void sampleProgress(Phase& phase, bool final);
     void logStreamStart(const Phase& phase, int i);
     void removeTestFiles();
+    // The fill-entire-card stress test instead of the phases; false when the plan was refused.
+    bool runRollingFill();
     bool stopRequested() const;
 
     TestPlan m_plan;
     QStringList m_targetFiles;
     QVector<qint64> m_fileSizes;
     std::atomic<int> m_stopFlag{0};
+    // Stamped into every block of the run, so no block of another run can pass for its own.
+    quint64 m_runId = 0;
 };

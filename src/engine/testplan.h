@@ -37,6 +37,7 @@ struct TestPlan
     qint64 rollFileSize = 0;  // rolling fill: size of each fill file
     qint64 rollFreeBytes = 0; // rolling fill: free bytes of the card at launch
     int rollRefills = 0;      // rolling fill: number of complete fills, >= 0
+    bool rollVerify = false;  // rolling fill: read every fill back and check it before deleting
 };
 
 // Rolling fill wins over external files, which win over random data.

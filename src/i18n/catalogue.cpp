@@ -151,6 +151,17 @@ const CatalogueEntry kEntries[] = {
      "每次先刪除上一次的檔案，再依[測試大小]依序寫入檔案，直到寫滿為止。\n"
      "總寫入量 ≈ N × 記憶卡容量。\n"
      "預設為 1。"},
+    {"CheckRollVerify", "每次填满后校验数据", "Verify data after each fill", "每次寫滿後驗證資料"},
+    {"TipRollVerify",
+     "每次填满后先读回全部数据并与写入的内容逐块比对，然后再删除。可以查出实际容量小于标称容量的扩"
+     "容卡，"
+     "但压力测试会多花一些时间。",
+     "Reads every fill back and compares it block by block with what was written before "
+     "deleting it. This finds cards whose real capacity is smaller than they claim; the stress "
+     "test takes longer.",
+     "每次寫滿後先讀回全部資料並與寫入的內容逐塊比對，然後再刪除。可以揪出實際容量小於標示容量的擴"
+     "容卡，"
+     "但壓力測試會多花一些時間。"},
     {"BtnRestoreDefaults", "恢复默认值", "Restore defaults", "還原預設值"},
     {"BtnOk", "确定", "OK", "確定"},
     {"BtnCancel", "取消", "Cancel", "取消"},
@@ -274,6 +285,9 @@ const CatalogueEntry kEntries[] = {
      "  警告：抖動 > %17% | CV > %18% | 降速 > %19% | 最低 < 門檻"},
     {"VerdictDropSamples", "%1 / %2 个样本低于平均值×60%", "%1 / %2 samples below avg×60%",
      "%1 / %2 個樣本低於平均值×60%"},
+    {"VerdictDataBad", "数据：读回 %1 个坏块，第一个位于 %3 的字节偏移 %2 处",
+     "Data: blocks not as written: %1, the first at byte %2 of %3",
+     "資料：讀回 %1 個壞區塊，第一個位於 %3 的位元組偏移 %2 處"},
     {"LogErrorPrefix", "错误：%1", "Error: %1", "錯誤：%1"},
     {"LogTestErrorTitle", "测试出错", "Test error", "測試錯誤"},
     {"LogStopping", "正在停止测试...", "Stopping test...", "正在停止測試..."},
@@ -315,6 +329,9 @@ const CatalogueEntry kEntries[] = {
      "寫入完成。平均速度：%1 MB/s"},
     {"LogReadDone", "读取完成。平均速度：%1 MB/s", "Read complete. Avg speed: %1 MB/s",
      "讀取完成。平均速度：%1 MB/s"},
+    {"LogDataMismatch", "数据校验失败：%1 中有 %2 个块与写入的数据不符，第一个坏块位于字节偏移 %3",
+     "Data check failed: %1 — blocks not as written: %2, the first at byte offset %3",
+     "資料驗證失敗：%1 中有 %2 個區塊與寫入的資料不符，第一個壞區塊位於位元組偏移 %3"},
     {"LogFileTooSmall", "文件大小小于块大小。", "File size is smaller than the block size.",
      "檔案大小小於區塊大小。"},
     {"LogCardFull", "卡上的可用空间不足，连一个文件都写不下。",
@@ -336,6 +353,10 @@ const CatalogueEntry kEntries[] = {
     {"LogWriteFailed", "写入失败", "Write failed", "寫入失敗"},
     {"LogRollingDone", "========== 滚动填充测试完成 ==========",
      "========== Rolling-fill test complete ==========", "========== 輪替寫滿測試完成 =========="},
+    {"LogVerifyFill", "  正在校验第 %1/%2 次填满的数据", "  Verifying the data of fill %1/%2",
+     "  正在驗證第 %1/%2 次寫滿的資料"},
+    {"LogVerifyFillOk", "  第 %1/%2 次填满：读回的数据全部正确",
+     "  Fill %1/%2: all data read back intact", "  第 %1/%2 次寫滿：讀回的資料全部正確"},
     {"ErrOpenSource", "无法打开源文件: %1", "Cannot open source file: %1", "無法開啟來源檔案: %1"},
     {"ErrCreateTarget", "无法创建目标文件: %1", "Cannot create target file: %1",
      "無法建立目標檔案: %1"},

@@ -68,6 +68,8 @@ private slots:
     void phaseBookkeeping();
     void rowVerdicts();
     void tooltipInEnglish();
+    void badDataFailsItsRowAndTheCard_data();
+    void badDataFailsItsRowAndTheCard();
     void verdictCell();
 };
 
@@ -386,6 +388,51 @@ void TestAnalysis::tooltipInEnglish()
                           "  Fail: jitter > 70% | CV > 50% | drops > 20% | min < threshold×0.35\n"
                           "  Warn: jitter > 45% | CV > 36% | drops > 10% | min < threshold");
     QCOMPARE(verdictTooltip(write, read, rules), expected);
+}
+
+void TestAnalysis::badDataFailsItsRowAndTheCard_data()
+{
+    // Three fast, steady streams; the data findings of each (file, bad blocks, offset).
+    QTest::addColumn<QVector<int>>("badPerStream");
+    QTest::addColumn<QVector<int>>("expectedFail"); // rows that fail: 0 the card, i + 1 stream i
+    QTest::addColumn<QString>("cardTip");           // the data line of the card total's tooltip
+    QTest::newRow("clean") << QVector<int>{0, 0, 0} << QVector<int>{} << QString();
+    QTest::newRow("no findings at all") << QVector<int>{} << QVector<int>{} << QString();
+    QTest::newRow("one stream") << QVector<int>{0, 3, 0} << QVector<int>{0, 2}
+                                << "Data: blocks not as written: 3, the first at byte 2097152 of "
+                                   "s2 100%.dat";
+    QTest::newRow("two streams, first place kept")
+        << QVector<int>{0, 2, 5} << QVector<int>{0, 2, 3}
+        << "Data: blocks not as written: 7, the first at byte 2097152 of s2 100%.dat";
+}
+
+void TestAnalysis::badDataFailsItsRowAndTheCard()
+{
+    QFETCH(QVector<int>, badPerStream);
+    QFETCH(QVector<int>, expectedFail);
+    QFETCH(QString, cardTip);
+    const VerdictRules rules;
+    const QVector<StreamMetrics> fast(4, quiet(200));
+    QVector<DataIntegrity> streams(badPerStream.size());
+    for (int i = 0; i < badPerStream.size(); ++i) {
+        // A '%' in a file's name stays as it is.
+        const QString file = QStringLiteral("s%1 100%.dat").arg(i + 1);
+        streams[i].add(file, badPerStream[i], (i + 1) * 1048576);
+    }
+    const QVector<RowVerdict> verdicts = judgeRows(fast, fast, rules, true, streams);
+    const QVector<RowVerdict> speedOnly = judgeRows(fast, fast, rules, true);
+    QCOMPARE(verdicts.size(), 4);
+    for (int row = 0; row < 4; ++row) {
+        QCOMPARE(verdicts[row].write, speedOnly[row].write);
+        QCOMPARE(verdicts[row].read, speedOnly[row].read);
+        QCOMPARE(verdicts[row].overall(),
+                 expectedFail.contains(row) ? Verdict::Fail : Verdict::Pass);
+    }
+
+    const DataIntegrity card = cardIntegrity(streams);
+    const QString plain = verdictTooltip(fast[0], fast[0], rules);
+    const QString tip = verdictTooltip(fast[0], fast[0], rules, card);
+    QCOMPARE(tip, cardTip.isEmpty() ? plain : plain + "\n\n" + cardTip);
 }
 
 void TestAnalysis::verdictCell()

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QtTest>
 #include <algorithm>
 
@@ -56,6 +57,10 @@ public:
         connect(tester, &SpeedTester::testError, this,
                 [this](const QString& m) { errors.append(m); });
         connect(tester, &SpeedTester::log, this, [this](const QString& m) { logLines.append(m); });
+        connect(tester, &SpeedTester::rollingFileProgress, this,
+                [this](int file, int total, qlonglong written, qlonglong planned) {
+                    rolling.append({file, total, written, planned});
+                });
         // Queued like every other signal, so it arrives after all of them.
         connect(tester, &QThread::finished, this, [this] { finished = true; });
     }
@@ -64,6 +69,7 @@ public:
     QVector<StreamSample> writeStreams, readStreams;
     QVector<double> writeFinished, readFinished;
     QStringList errors, logLines;
+    QVector<QVector<qlonglong>> rolling;
     bool finished = false;
 };
 
@@ -96,6 +102,7 @@ private slots:
     void stopDuringTheWriteLeavesNothingOnTheCard();
     void streamThatCannotCreateItsFileIsReportedAndCleanedUp();
     void streamsSlowerThanABlockPerSampleReportTheirTrueSpeed();
+    void rollingFillWritesTheFreeSpaceTwiceAtTheCap();
 
 private:
     void startAndWait(SpeedTester* tester, RunRecord* record);
@@ -356,6 +363,38 @@ void TestEndToEnd::streamsSlowerThanABlockPerSampleReportTheirTrueSpeed()
                             .arg(typical)
                             .arg(perStreamCap)));
     QCOMPARE(cardEntries(m_root), m_entriesBefore);
+}
+
+void TestEndToEnd::rollingFillWritesTheFreeSpaceTwiceAtTheCap()
+{
+    // The free space as the window measures it at launch, filled twice with 16 MB files.
+    const qint64 freeBefore = QStorageInfo(m_root).bytesAvailable();
+    const qint64 file = 16 * 1048576;
+    const qint64 planned = freeBefore / 1048576 * 1048576 * 2;
+    if (planned > m_writeCapMBps * kMB * 20)
+        QSKIP("This card takes too long to fill twice; run it on a card of about 96 MB.");
+    SpeedTester tester;
+    tester.setRootPath(m_root);
+    tester.setReadEnabled(true); // the fill has no read phase all the same
+    tester.setRollingParams(file, freeBefore, 2);
+    RunRecord record(&tester);
+    startAndWait(&tester, &record);
+
+    QVERIFY2(record.errors.isEmpty(), qPrintable(record.errors.join(QLatin1Char('\n'))));
+    QCOMPARE(record.logLines.last(),
+             QStringLiteral("========== Rolling-fill test complete =========="));
+    QVERIFY(record.read.isEmpty());
+    const int perFill = int((freeBefore + file - 1048576) / file);
+    QCOMPARE(record.rolling.last(),
+             QVector<qlonglong>({2 * perFill, 2 * perFill, planned, planned}));
+    QCOMPARE(record.writeFinished.size(), 1);
+    const double avg = record.writeFinished.first();
+    QVERIFY2(
+        qAbs(avg - m_writeCapMBps) < m_writeCapMBps * 0.03,
+        qPrintable(QStringLiteral("average %1 MB/s, cap %2 MB/s").arg(avg).arg(m_writeCapMBps)));
+
+    QCOMPARE(cardEntries(m_root), m_entriesBefore);
+    QTRY_COMPARE(QStorageInfo(m_root).bytesAvailable(), freeBefore);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

@@ -1,4 +1,6 @@
 #include "engine/fileworker.h"
+#include "engine/fillcheck.h"
+#include "engine/speedtester.h"
 #include "engine/testplan.h"
 #include "enginetestutil.h"
 
@@ -17,12 +19,17 @@ namespace {
 const int WriteJob = static_cast<int>(WorkerMode::Write);
 const int ReadJob = static_cast<int>(WorkerMode::Read);
 
+const quint64 RunId = 0x0123456789abcdefULL;
+const quint32 FileIndex = 5;
+
 // Runs one job to its end on its own thread and hands the finished worker back.
 std::unique_ptr<FileWorker> runJob(int mode, const QString& source, const QString& target,
                                    qint64 total, qint64 block,
-                                   const std::atomic<int>* stop = nullptr)
+                                   const std::atomic<int>* stop = nullptr, quint64 runId = RunId,
+                                   quint32 fileIndex = FileIndex)
 {
     auto w = std::make_unique<FileWorker>(mode, source, target, total, block, stop);
+    w->setStreamIdentity(runId, fileIndex);
     w->start();
     w->wait();
     return w;
@@ -42,6 +49,15 @@ private slots:
     void stopBeforeTheFirstBlock();
     void stopFlagIsSeenBetweenBlocks();
     void progressIsReadAsOneConsistentPair();
+    void readBackFindsChangedBlocks_data();
+    void readBackFindsChangedBlocks();
+    void copyCheckFindsChangedCardFile_data();
+    void copyCheckFindsChangedCardFile();
+    void engineReportsEachDamagedFile();
+    void fillCheckFindsOverwrittenFiles_data();
+    void fillCheckFindsOverwrittenFiles();
+    void rollingFillChecksEachFill_data();
+    void rollingFillChecksEachFill();
 
 private:
     QString path(const QString& name) const { return dir.filePath(name); }
@@ -91,7 +107,8 @@ void FileWorkerTest::writeAndReadBackWholeBlocks()
         QVERIFY(p.stampNs <= after);
     }
 
-    // Every block of every file carries the same pattern, and it is no short repetition.
+    // Every block carries the same pattern, no short repetition, but for its last 16 bytes:
+    // the run's number, the file's index and the block's index, little-endian.
     const QByteArray data = readAll(target);
     QCOMPARE(data.size(), int(moved));
     const QByteArray head = QByteArray::fromHex("b7207d4742911d8e");
@@ -99,12 +116,22 @@ void FileWorkerTest::writeAndReadBackWholeBlocks()
     FileWorker::fillPattern(pattern.data(), block);
     QCOMPARE(pattern.left(8), head);
     QCOMPARE(pattern.indexOf(head, 1), -1);
-    for (qint64 b = 0; b < moved; b += block)
-        QVERIFY(data.mid(int(b), int(block)) == pattern);
+    const int body = int(block) - 16;
+    for (qint64 b = 0; b < moved / block; ++b) {
+        const QByteArray got = data.mid(int(b * block), int(block));
+        QVERIFY(got.left(body) == pattern.left(body));
+        QByteArray stamp = QByteArray::fromHex("efcdab8967452301"
+                                               "05000000");
+        for (int i = 0; i < 4; ++i)
+            stamp.append(char(b >> (8 * i)));
+        QCOMPARE(got.mid(body), stamp);
+    }
 
     auto r = runJob(ReadJob, QString(), target, total, block);
     QVERIFY2(r->succeeded(), qPrintable(r->errorString()));
     QCOMPARE(r->bytesDone(), moved);
+    QCOMPARE(r->badBlocks(), qint64(0));
+    QCOMPARE(r->firstBadOffset(), qint64(-1));
 }
 
 void FileWorkerTest::failuresNameTheFile_data()
@@ -229,6 +256,296 @@ void FileWorkerTest::progressIsReadAsOneConsistentPair()
     writer->wait();
     QCOMPARE(progress.load().bytes, rounds * 4096);
     QVERIFY(reads > 0);
+}
+
+void FileWorkerTest::readBackFindsChangedBlocks_data()
+{
+    // A file of 6 blocks written as run RunId, file FileIndex; then damaged on disk.
+    QTest::addColumn<QVector<qint64>>("flips"); // byte offsets whose lowest bit is inverted
+    QTest::addColumn<int>("copyFrom");          // block copied over block copyTo, -1 none
+    QTest::addColumn<int>("copyTo");
+    QTest::addColumn<quint64>("readRun");
+    QTest::addColumn<quint32>("readFile");
+    QTest::addColumn<qint64>("bad");
+    QTest::addColumn<qint64>("first");
+    const QVector<qint64> none;
+    QTest::newRow("clean") << none << -1 << -1 << RunId << FileIndex << qint64(0) << qint64(-1);
+    QTest::newRow("one bit in block 2") << QVector<qint64>{2 * Block + 1000} << -1 << -1 << RunId
+                                        << FileIndex << qint64(1) << 2 * Block;
+    QTest::newRow("first byte of a block")
+        << QVector<qint64>{4 * Block} << -1 << -1 << RunId << FileIndex << qint64(1) << 4 * Block;
+    QTest::newRow("last byte of the stamp")
+        << QVector<qint64>{Block - 1} << -1 << -1 << RunId << FileIndex << qint64(1) << qint64(0);
+    QTest::newRow("two blocks, found in order")
+        << QVector<qint64>{5 * Block + 7, 3 * Block + 9, 3 * Block + 10} << -1 << -1 << RunId
+        << FileIndex << qint64(2) << 3 * Block;
+    // A wrapping card hands back another block's data: the pattern matches, the stamp not.
+    QTest::newRow("another block's data")
+        << none << 1 << 4 << RunId << FileIndex << qint64(1) << 4 * Block;
+    QTest::newRow("another run's file")
+        << none << -1 << -1 << RunId + 1 << FileIndex << qint64(6) << qint64(0);
+    QTest::newRow("another stream's file")
+        << none << -1 << -1 << RunId << FileIndex + 1 << qint64(6) << qint64(0);
+}
+
+void FileWorkerTest::readBackFindsChangedBlocks()
+{
+    QFETCH(QVector<qint64>, flips);
+    QFETCH(int, copyFrom);
+    QFETCH(int, copyTo);
+    QFETCH(quint64, readRun);
+    QFETCH(quint32, readFile);
+    QFETCH(qint64, bad);
+    QFETCH(qint64, first);
+    const QString target = path(QString("damaged-%1.dat").arg(QTest::currentDataTag()));
+    const qint64 total = 6 * Block;
+    auto w = runJob(WriteJob, QString(), target, total, Block);
+    QVERIFY(w->succeeded());
+
+    QByteArray data = readAll(target);
+    for (const qint64 at : flips)
+        data[int(at)] = char(data[int(at)] ^ 1);
+    if (copyFrom >= 0)
+        data.replace(int(copyTo * Block), int(Block), data.mid(int(copyFrom * Block), int(Block)));
+    QVERIFY(writeAll(target, data));
+
+    auto r = runJob(ReadJob, QString(), target, total, Block, nullptr, readRun, readFile);
+    // Bad data is a finding about the card, not a failure of the read.
+    QVERIFY2(r->succeeded(), qPrintable(r->errorString()));
+    QCOMPARE(r->bytesDone(), total);
+    QCOMPARE(r->badBlocks(), bad);
+    QCOMPARE(r->firstBadOffset(), first);
+}
+
+void FileWorkerTest::copyCheckFindsChangedCardFile_data()
+{
+    QTest::addColumn<qint64>("flip");       // card byte changed after the copy, -1 none
+    QTest::addColumn<qint64>("sourceSize"); // the source's size when read back
+    QTest::addColumn<qint64>("bad");
+    QTest::addColumn<qint64>("first");
+    QTest::addColumn<bool>("sourceShort"); // reading ends with "Reading source file failed"
+    const qint64 size = 5 * Block;
+    QTest::newRow("clean") << qint64(-1) << size << qint64(0) << qint64(-1) << false;
+    QTest::newRow("card byte in block 3")
+        << 3 * Block + 77 << size << qint64(1) << 3 * Block << false;
+    QTest::newRow("card's first byte") << qint64(0) << size << qint64(1) << qint64(0) << false;
+    QTest::newRow("card's last byte") << size - 1 << size << qint64(1) << 4 * Block << false;
+    // A source cut short since the copy: nothing to check the rest against, an error.
+    QTest::newRow("source cut short") << qint64(-1) << 2 * Block << qint64(0) << qint64(-1) << true;
+}
+
+void FileWorkerTest::copyCheckFindsChangedCardFile()
+{
+    QFETCH(qint64, flip);
+    QFETCH(qint64, sourceSize);
+    QFETCH(qint64, bad);
+    QFETCH(qint64, first);
+    QFETCH(bool, sourceShort);
+    const QString tag = QTest::currentDataTag();
+    const QString source = path("src-" + tag + ".bin");
+    const QString card = path("card-" + tag + ".bin");
+    const qint64 size = 5 * Block;
+    // The source's own bytes differ from block to block, so a shifted block is caught too.
+    QVERIFY(writeAll(source, distinctBytes(size + 100, 41)));
+    auto w = runJob(WriteJob, source, card, size, Block);
+    QVERIFY(w->succeeded());
+    QVERIFY(readAll(card) == readAll(source).left(int(size)));
+
+    if (flip >= 0) {
+        QByteArray data = readAll(card);
+        data[int(flip)] = char(~data[int(flip)]);
+        QVERIFY(writeAll(card, data));
+    }
+    if (sourceSize < size)
+        QVERIFY(QFile::resize(source, sourceSize));
+
+    auto r = runJob(ReadJob, source, card, size, Block);
+    QCOMPARE(r->badBlocks(), bad);
+    QCOMPARE(r->firstBadOffset(), first);
+    if (sourceShort) {
+        QVERIFY(!r->succeeded());
+        QCOMPARE(r->errorString(), QString("Reading source file failed (%1)").arg(source));
+        QVERIFY(r->bytesDone() >= sourceSize);
+    } else {
+        QVERIFY2(r->succeeded(), qPrintable(r->errorString()));
+        QCOMPARE(r->bytesDone(), size);
+    }
+}
+
+void FileWorkerTest::engineReportsEachDamagedFile()
+{
+    // Three streams; between the write and the read phase the files of streams 1 and 3 are
+    // damaged. The read phase names each of them once, with its count and first offset, and
+    // the run still completes: bad data fails the verdict, not the run.
+    QTemporaryDir card;
+    QVERIFY(card.isValid());
+    const QString root = card.path() + "/";
+    SpeedTester e;
+    const auto file = [&](int k) { return root + QString("__card_speed_test_%1.dat").arg(k); };
+    QStringList logs;
+    QVector<QVariantList> mismatches;
+    connect(
+        &e, &SpeedTester::log, this, [&](const QString& line) { logs << line; },
+        Qt::DirectConnection);
+    connect(
+        &e, &SpeedTester::dataMismatch, this,
+        [&](int idx, const QString& p, qlonglong n, qlonglong at) {
+            mismatches.append({idx, p, n, at});
+        },
+        Qt::DirectConnection);
+    connect(
+        &e, &SpeedTester::writeFinished, this,
+        [&] {
+            for (const auto& [k, offsets] :
+                 {std::pair<int, QVector<qint64>>{1, {3 * Block + 5}},
+                  std::pair<int, QVector<qint64>>{3, {2 * Block, 7 * Block + 1}}}) {
+                QByteArray data = readAll(file(k));
+                for (const qint64 at : offsets)
+                    data[int(at)] = char(data[int(at)] ^ 0x80);
+                writeAll(file(k), data);
+            }
+        },
+        Qt::DirectConnection);
+    QVERIFY(runRandom(e, root, 3, 8 * Block, true));
+    QCOMPARE(mismatches.size(), 2);
+    QCOMPARE(mismatches[0], QVariantList({0, file(1), 1, 3 * Block}));
+    QCOMPARE(mismatches[1], QVariantList({2, file(3), 2, 2 * Block}));
+    QVERIFY(logs.contains(QString::fromUtf8("Data check failed: %1 — blocks not as written: 1, "
+                                            "the first at byte offset %2")
+                              .arg(file(1))
+                              .arg(3 * Block)));
+    QCOMPARE(logs.last(), Done);
+    QVERIFY(entriesOf(card.path()).isEmpty());
+}
+
+void FileWorkerTest::fillCheckFindsOverwrittenFiles_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("lastLog");
+    QTest::newRow("clean") << "none" << int(FillCheck::Outcome::Clean)
+                           << "  Fill 2/3: all data read back intact";
+    // As a card that wraps around does: a late file's block lands on an early file's.
+    QTest::newRow("wrapped") << "wrap" << int(FillCheck::Outcome::BadData)
+                             << QString::fromUtf8("Data check failed: %1 — blocks not as "
+                                                  "written: 1, the first at byte offset %2")
+                                    .arg(path("fill-0.dat"))
+                                    .arg(2 * Block);
+    QTest::newRow("file gone") << "remove" << int(FillCheck::Outcome::Failed)
+                               << "  Verifying the data of fill 2/3";
+}
+
+void FileWorkerTest::fillCheckFindsOverwrittenFiles()
+{
+    QFETCH(QString, damage);
+    QFETCH(int, outcome);
+    QFETCH(QString, lastLog);
+    // Three files of a fill, the test's files 10 to 12, each 4 blocks long.
+    QVector<FillCheck::File> files;
+    for (int k = 0; k < 3; ++k) {
+        const FillCheck::File f{path(QString("fill-%1.dat").arg(k)), 4 * Block, quint32(10 + k)};
+        auto w = runJob(WriteJob, QString(), f.path, f.bytes, Block, nullptr, RunId, f.index);
+        QVERIFY(w->succeeded());
+        files.append(f);
+    }
+    if (damage == "wrap") {
+        QByteArray early = readAll(files[0].path);
+        early.replace(int(2 * Block), int(Block), readAll(files[2].path).mid(0, int(Block)));
+        QVERIFY(writeAll(files[0].path, early));
+    } else if (damage == "remove") {
+        QVERIFY(QFile::remove(files[1].path));
+    }
+
+    SpeedTester e;
+    QStringList logs, errors;
+    QVector<QVariantList> mismatches;
+    connect(&e, &SpeedTester::log, this, [&](const QString& l) { logs << l; });
+    connect(&e, &SpeedTester::testError, this, [&](const QString& m) { errors << m; });
+    connect(&e, &SpeedTester::dataMismatch, this,
+            [&](int i, const QString& p, qlonglong n, qlonglong at) {
+                mismatches.append({i, p, n, at});
+            });
+    std::atomic<int> stop{0};
+    const auto result = FillCheck::run(e, files, RunId, Block, &stop, 2, 3);
+    QCOMPARE(int(result), outcome);
+    QCOMPARE(logs.first(), QString("  Verifying the data of fill 2/3"));
+    QCOMPARE(logs.last(), lastLog);
+    QCOMPARE(mismatches.size(), damage == "wrap" ? 1 : 0);
+    if (damage == "wrap")
+        QCOMPARE(mismatches[0], QVariantList({0, files[0].path, 1, 2 * Block}));
+    QCOMPARE(errors,
+             damage == "remove"
+                 ? QStringList{QString("Cannot open file for reading: %1").arg(files[1].path)}
+                 : QStringList());
+}
+
+void FileWorkerTest::rollingFillChecksEachFill_data()
+{
+    QTest::addColumn<bool>("verify");
+    QTest::newRow("checked") << true;
+    QTest::newRow("not checked") << false;
+}
+
+void FileWorkerTest::rollingFillChecksEachFill()
+{
+    // Two fills of three files of four blocks; while the first fill's third file is written,
+    // a block of its first file goes bad, as on a card that wraps around.
+    QFETCH(bool, verify);
+    QTemporaryDir card;
+    QVERIFY(card.isValid());
+    const QString root = card.path() + "/";
+    SpeedTester e;
+    e.setRootPath(root);
+    e.setBlockSize(Block);
+    e.setRollingParams(4 * Block, 12 * Block, 2);
+    e.setRollingVerify(verify);
+    QStringList events;
+    QVector<QVariantList> mismatches;
+    bool damaged = false;
+    connect(
+        &e, &SpeedTester::log, this, [&](const QString& l) { events << l; }, Qt::DirectConnection);
+    connect(
+        &e, &SpeedTester::testError, this, [&](const QString& m) { events << "error " + m; },
+        Qt::DirectConnection);
+    connect(
+        &e, &SpeedTester::writeFinished, this, [&] { events << "writeFinished"; },
+        Qt::DirectConnection);
+    connect(
+        &e, &SpeedTester::dataMismatch, this,
+        [&](int i, const QString& p, qlonglong n, qlonglong at) {
+            mismatches.append({i, p, n, at});
+            events << "mismatch";
+        },
+        Qt::DirectConnection);
+    connect(
+        &e, &SpeedTester::rollingFileProgress, this,
+        [&](int current) {
+            if (current != 3 || damaged)
+                return;
+            damaged = true;
+            QByteArray data = readAll(root + "__roll_0.dat");
+            data[int(Block + 3)] = char(data[int(Block + 3)] ^ 4);
+            writeAll(root + "__roll_0.dat", data);
+        },
+        Qt::DirectConnection);
+    e.start();
+    QVERIFY(e.wait(60000));
+
+    const QStringList checks = events.filter(QRegularExpression("[Ff]ill \\d"));
+    if (!verify) {
+        QVERIFY(mismatches.isEmpty());
+        QVERIFY2(checks.isEmpty(), qPrintable(checks.join('\n')));
+    } else {
+        QCOMPARE(mismatches, QVector<QVariantList>({{0, root + "__roll_0.dat", 1, Block}}));
+        QCOMPARE(checks, QStringList({"  Verifying the data of fill 1/2",
+                                      "  Verifying the data of fill 2/2",
+                                      "  Fill 2/2: all data read back intact"}));
+        // Found before the end of the write phase, on which the window makes its verdicts.
+        QVERIFY(events.indexOf("mismatch") < events.indexOf("writeFinished"));
+    }
+    QVERIFY(events.filter("error").isEmpty());
+    QCOMPARE(events.last(), QString("========== Rolling-fill test complete =========="));
+    QVERIFY(entriesOf(card.path()).isEmpty());
 }
 
 int runFileWorkerTests(int argc, char** argv)

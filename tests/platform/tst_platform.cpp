@@ -1,6 +1,7 @@
 // Proof that card files bypass the page cache: after unbuffered transfers the file's pages
 // are not resident (mmap + mincore), while the same check does see the pages of a file moved
 // through the cache, so the check itself can fail.
+#include "engine/blockpattern.h"
 #include "engine/fileworker.h"
 #include "engine/testplan.h"
 #include "platform/unbufferedfile.h"
@@ -106,12 +107,19 @@ QString runWorker(WorkerMode mode, const QString& source, const QString& target,
         .arg(worker.errorString());
 }
 
-// What a worker's write job puts in the file.
+// What a worker's write job puts in the file: the pattern, each block with its stamp (run 0,
+// file 0 unless the worker is told otherwise).
 QByteArray workerBytes(qint64 size)
 {
     QByteArray block(static_cast<int>(BlockSize), Qt::Uninitialized);
     FileWorker::fillPattern(block.data(), BlockSize);
-    return block.repeated(static_cast<int>(size / BlockSize));
+    QByteArray out;
+    const BlockPattern stamp(0, 0);
+    for (qint64 b = 0; b < size / BlockSize; ++b) {
+        stamp.stamp(block.data(), BlockSize, static_cast<quint32>(b));
+        out += block;
+    }
+    return out;
 }
 
 // A file system mounted through mount(8) for one test and detached again, whatever happens.
