@@ -202,14 +202,16 @@ void ResultsTable::fillPhase(QTableWidget* table, bool write, const QVector<Stre
 
 void ResultsTable::setVerdicts(QTableWidget* table, const QVector<StreamMetrics>& writeRows,
                                const QVector<StreamMetrics>& readRows,
-                               const QVector<RowVerdict>& verdicts, const VerdictRules& rules)
+                               const QVector<RowVerdict>& verdicts, const VerdictRules& rules,
+                               const QVector<DataIntegrity>& streams)
 {
     const int count = std::min(table->rowCount(), int(verdicts.size()));
     for (int r = 0; r < count; ++r) {
         const StreamMetrics write = r < writeRows.size() ? writeRows.at(r) : StreamMetrics();
         const StreamMetrics read = r < readRows.size() ? readRows.at(r) : StreamMetrics();
+        const DataIntegrity data = r == 0 ? cardIntegrity(streams) : streams.value(r - 1);
         VerdictCellStyle::apply(table->item(r, VerdictColumn), verdicts.at(r).overall(),
-                                verdictTooltip(write, read, rules));
+                                verdictTooltip(write, read, rules, data));
     }
     table->resizeRowsToContents();
 }

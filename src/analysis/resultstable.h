@@ -39,10 +39,12 @@ public:
     // show red.
     static void fillPhase(QTableWidget* table, bool write, const QVector<StreamMetrics>& rows,
                           double speedThreshold, const VerdictRules& rules);
-    // Verdict cells of the rows that have records.
+    // Verdict cells of the rows that have records; streams[i] is what the data check found in
+    // stream i (none: clean).
     static void setVerdicts(QTableWidget* table, const QVector<StreamMetrics>& writeRows,
                             const QVector<StreamMetrics>& readRows,
-                            const QVector<RowVerdict>& verdicts, const VerdictRules& rules);
+                            const QVector<RowVerdict>& verdicts, const VerdictRules& rules,
+                            const QVector<DataIntegrity>& streams = {});
 
     static QColor speedColor(double value, double threshold);
     static QColor percentColor(double value, double warn, double fail);

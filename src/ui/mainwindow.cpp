@@ -90,7 +90,8 @@ MainWindow::MainWindow(QWidget* parent)
     connectControls();
     retranslate();
     onTestModeChanged();
-    applyReadTestEnabled();
+    loadVerdictSettings();
+    loadTestSettings();
     refreshDrives();
 }
 
@@ -371,12 +372,19 @@ void MainWindow::connectControls()
     connect(stopButton, &QPushButton::clicked, this, &MainWindow::stopTest);
     connect(randomRadio, &QRadioButton::toggled, this, &MainWindow::onTestModeChanged);
     connect(readTestCheck, &QCheckBox::toggled, this, &MainWindow::onReadTestToggled);
-    connect(testSizeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this] { updateTotalSizeLabel(); });
-    connect(streamCountSpin, QOverload<int>::of(&QSpinBox::valueChanged), this,
-            [this] { updateTotalSizeLabel(); });
-    connect(blockSizeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            [this] { updateTotalSizeLabel(); });
+    connect(randomRadio, &QRadioButton::toggled, this, [this] { saveTestSettings(); });
+    connect(testSizeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this] {
+        updateTotalSizeLabel();
+        saveTestSettings();
+    });
+    connect(streamCountSpin, QOverload<int>::of(&QSpinBox::valueChanged), this, [this] {
+        updateTotalSizeLabel();
+        saveTestSettings();
+    });
+    connect(blockSizeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this] {
+        saveTestSettings();
+        updateTotalSizeLabel();
+    });
     connect(driveCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this] {
         hideOversizeTestSizes();
         updateTotalSizeLabel();
@@ -552,24 +560,6 @@ void MainWindow::onTestModeChanged()
     filesLabel->setVisible(!random);
     filesBox->setVisible(!random);
     filesButtons->setVisible(!random);
-}
-
-void MainWindow::openVerdictSettings()
-{
-    // The verdict rules dialog plugs in here.
-}
-
-void MainWindow::onReadTestToggled(bool checked)
-{
-    readTestEnabled = checked;
-    applyReadTestEnabled();
-}
-
-void MainWindow::applyReadTestEnabled()
-{
-    readGroup->setVisible(readTestEnabled);
-    speedChart->setReadVisible(readTestEnabled);
-    ResultsTable::setReadColumnsVisible(resultsTable, readTestEnabled);
 }
 
 QStringList MainWindow::sourcePaths() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/phasesamples.h"
+#include "analysis/verdict.h"
 #include "analysis/verdictrules.h"
 #include "ui/streamsource.h"
 
@@ -74,6 +75,8 @@ private slots:
                                qint64 bytesTotal);
     void onReadTestToggled(bool checked);
     void appendLog(QString message);
+    void onDataMismatch(int fileIdx, QString filePath, qlonglong badBlocks,
+                        qlonglong firstBadOffset);
 
 private:
     void buildUi();
@@ -89,7 +92,17 @@ private:
     quint64 selectedFreeSpace() const;
     void hideOversizeTestSizes();
     void updateTotalSizeLabel();
+
+    // The set-up and the rules as the user left them; every change is saved at once.
+    void loadVerdictSettings();
+    void saveVerdictSettings() const;
+    void loadTestSettings();
+    void saveTestSettings() const;
     void applyReadTestEnabled();
+    // The rules with the per-stream minimums of the hidden spin boxes.
+    VerdictRules currentRules() const;
+    // Figures and verdicts of the results on screen again, under the rules in force.
+    void rejudgeResults();
     QStringList sourcePaths() const;
     bool selectDrive(const QString& root);
 
@@ -101,6 +114,7 @@ private:
     void resetRunDisplays();
     void showPhaseProgress(bool write, int percent, double currentSpeed, double avgSpeed);
     void finishPhase(bool write, double avgSpeed);
+    void fillPhase(bool write);
     void updateVerdicts();
     void startLog();
 
@@ -115,6 +129,9 @@ private:
     int runStreamCount = 1;
     QStringList runSourcePaths;
     bool runReadEnabled = false; // whether the read phase is part of the current round
+    // The rules at the launch: the stress-test options and the round count hold for the whole
+    // run, whatever the rules dialog changes meanwhile (its thresholds apply at once).
+    VerdictRules runRules;
     int currentRound = 0;
     bool stopRequested = false;
     bool logStarted = false;
@@ -127,6 +144,8 @@ private:
     QStringList streamLabels;
     PhaseSamples writeSamples;
     PhaseSamples readSamples;
+    // What the read-back found wrong, per stream, over every round of the run.
+    QVector<DataIntegrity> streamIntegrity;
 
     QComboBox* driveCombo = nullptr;
     QPushButton* refreshButton = nullptr;

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -85,6 +86,7 @@ void MainWindow::startTest()
     speedChart->setStreams(streamLabels);
     writeSamples.reset(streamLabels.size());
     readSamples.reset(streamLabels.size());
+    streamIntegrity.fill(DataIntegrity(), streamLabels.size());
     ResultsTable::build(resultsTable, streamLabels);
     writeProgressBar->setValue(0);
     readProgressBar->setValue(0);
@@ -99,10 +101,11 @@ void MainWindow::startTest()
     runSourcePaths = plan.sourcePaths;
     stopRequested = false;
     currentRound = 1;
+    runRules = rules;
 
     setRunning(true);
     runClock.start();
-    rollingProgressLabel->setVisible(rules.fullCap);
+    rollingProgressLabel->setVisible(runRules.fullCap);
     rollingProgressLabel->clear();
     launchEngine();
 }
@@ -151,14 +154,15 @@ void MainWindow::launchEngine()
     engine->setBlockSize(runBlockSize);
     engine->setSourceFiles(runSourcePaths);
     engine->setStreamCount(runStreamCount);
-    runReadEnabled = readTestEnabled && !rules.fullCap;
+    runReadEnabled = readTestEnabled && !runRules.fullCap;
     engine->setReadEnabled(runReadEnabled);
-    if (rules.fullCap) {
+    if (runRules.fullCap) {
         platform::VolumeSpace space;
         const qint64 freeBytes = platform::queryVolumeSpace(targetRoot.toStdString(), space)
                                      ? qint64(space.freeBytes)
                                      : 0;
-        engine->setRollingParams(runFileSize, freeBytes, rules.iterCount);
+        engine->setRollingParams(runFileSize, freeBytes, runRules.iterCount);
+        engine->setRollingVerify(runRules.rollVerify);
     }
 
     connect(engine, &SpeedTester::writeProgress, this, &MainWindow::onWriteProgress);
@@ -171,6 +175,7 @@ void MainWindow::launchEngine()
     connect(engine, &QThread::finished, this, &MainWindow::onTestFinished);
     connect(engine, &SpeedTester::log, this, &MainWindow::appendLog);
     connect(engine, &SpeedTester::rollingFileProgress, this, &MainWindow::onRollingFileProgress);
+    connect(engine, &SpeedTester::dataMismatch, this, &MainWindow::onDataMismatch);
     engine->start();
 }
 
@@ -190,9 +195,9 @@ void MainWindow::onTestFinished()
         stopRequested = false;
         currentRound = 0;
         resetRunDisplays();
-    } else if (RunTexts::windowRepeats(rules) && currentRound < rules.iterCount) {
+    } else if (RunTexts::windowRepeats(runRules) && currentRound < runRules.iterCount) {
         ++currentRound;
-        appendLog(tr("LogRoundEnter").arg(currentRound).arg(rules.iterCount));
+        appendLog(tr("LogRoundEnter").arg(currentRound).arg(runRules.iterCount));
         launchEngine();
     } else {
         setRunning(false);
@@ -204,7 +209,7 @@ void MainWindow::onTestError(QString message)
 {
     appendLog(tr("LogErrorPrefix").arg(message));
     // Before the box: its event loop may already deliver the end of the run.
-    currentRound = rules.iterCount;
+    currentRound = runRules.iterCount;
     QMessageBox::critical(this, tr("LogTestErrorTitle"), message, QMessageBox::Ok);
 }
 
@@ -237,6 +242,7 @@ void MainWindow::resetRunDisplays()
     streamSources.clear();
     writeSamples.clear();
     readSamples.clear();
+    streamIntegrity.clear();
 }
 
 void MainWindow::showPhaseProgress(bool write, int percent, double currentSpeed, double avgSpeed)
@@ -245,11 +251,11 @@ void MainWindow::showPhaseProgress(bool write, int percent, double currentSpeed,
     QLabel* label = write ? writeSpeedLabel : readSpeedLabel;
     double& last = write ? lastWriteSpeed : lastReadSpeed;
 
-    bar->setValue(RunTexts::overallPercent(percent, currentRound, rules));
+    bar->setValue(RunTexts::overallPercent(percent, currentRound, runRules));
     if (currentSpeed > 0)
         last = currentSpeed;
     const qint64 elapsed = runClock.isValid() ? runClock.elapsed() : 0;
-    label->setText(RunTexts::roundPrefix(currentRound, rules) +
+    label->setText(RunTexts::roundPrefix(currentRound, runRules) +
                    RunTexts::progressText(last, avgSpeed, elapsed));
     (write ? writeSamples : readSamples).addCardSample(percent, currentSpeed);
 }
@@ -267,23 +273,28 @@ void MainWindow::onReadProgress(int percent, double currentSpeed, double avgSpee
 void MainWindow::onFileWriteSample(int fileIdx, int percent, double cur, double avg)
 {
     if (cur > 0)
-        speedChart->addWriteSample(fileIdx, RunTexts::overallPercent(percent, currentRound, rules),
-                                   cur);
+        speedChart->addWriteSample(fileIdx,
+                                   RunTexts::overallPercent(percent, currentRound, runRules), cur);
     writeSamples.addStreamSample(fileIdx, percent, cur, avg);
 }
 
 void MainWindow::onFileReadSample(int fileIdx, int percent, double cur, double avg)
 {
     if (cur > 0)
-        speedChart->addReadSample(fileIdx, RunTexts::overallPercent(percent, currentRound, rules),
-                                  cur);
+        speedChart->addReadSample(fileIdx,
+                                  RunTexts::overallPercent(percent, currentRound, runRules), cur);
     readSamples.addStreamSample(fileIdx, percent, cur, avg);
 }
 
 void MainWindow::finishPhase(bool write, double avgSpeed)
 {
-    PhaseSamples& samples = write ? writeSamples : readSamples;
-    samples.finish(avgSpeed);
+    (write ? writeSamples : readSamples).finish(avgSpeed);
+    fillPhase(write);
+}
+
+void MainWindow::fillPhase(bool write)
+{
+    const PhaseSamples& samples = write ? writeSamples : readSamples;
     const double threshold = (write ? perStreamWriteMinSpin : perStreamReadMinSpin)->value();
     ResultsTable::fillPhase(resultsTable, write,
                             samples.rowMetrics(rules.slcTrim, resultsTable->rowCount()), threshold,
@@ -312,8 +323,29 @@ void MainWindow::updateVerdicts()
         return;
     const QVector<StreamMetrics> writeRows = writeSamples.rowMetrics(rules.slcTrim, rows);
     const QVector<StreamMetrics> readRows = readSamples.rowMetrics(rules.slcTrim, rows);
-    ResultsTable::setVerdicts(resultsTable, writeRows, readRows,
-                              judgeRows(writeRows, readRows, rules, runReadEnabled), rules);
+    ResultsTable::setVerdicts(
+        resultsTable, writeRows, readRows,
+        judgeRows(writeRows, readRows, rules, runReadEnabled, streamIntegrity), rules,
+        streamIntegrity);
+}
+
+void MainWindow::rejudgeResults()
+{
+    if (resultsTable->rowCount() < 1)
+        return;
+    fillPhase(true);
+    // Only a phase that ran has figures: a read test switched on after the run must not turn
+    // its empty read series into a failed card.
+    if (runReadEnabled)
+        fillPhase(false);
+    updateVerdicts();
+}
+
+void MainWindow::onDataMismatch(int fileIdx, QString filePath, qlonglong badBlocks,
+                                qlonglong firstBadOffset)
+{
+    if (fileIdx >= 0 && fileIdx < streamIntegrity.size())
+        streamIntegrity[fileIdx].add(QFileInfo(filePath).fileName(), badBlocks, firstBadOffset);
 }
 
 void MainWindow::onRollingFileProgress(int currentFile, int totalFiles, qint64 bytesWritten,

@@ -1,5 +1,7 @@
 #include "dialoganswerer.h"
 
+#include "analysis/verdictrulesdialog.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
@@ -42,5 +44,13 @@ void DialogAnswerer::poll()
         QMetaObject::invokeMethod(picker, "accept", Qt::DirectConnection);
         if (!picker->isVisible())
             files.removeFirst();
+    } else if (auto* rules = qobject_cast<VerdictRulesDialog*>(modal)) {
+        if (!rules->isVisible())
+            return;
+        const bool ok = !ruleEdits.isEmpty() && ruleEdits.takeFirst()(rules);
+        if (ok)
+            rules->accept();
+        else
+            rules->reject();
     }
 }

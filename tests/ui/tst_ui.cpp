@@ -1,5 +1,6 @@
 #include "analysis/resultstable.h"
 #include "analysis/verdictrules.h"
+#include "analysis/verdictrulesdialog.h"
 #include "dialoganswerer.h"
 #include "i18n/i18n.h"
 #include "platform/volumes.h"
@@ -11,8 +12,10 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListView>
@@ -132,6 +135,7 @@ private slots:
     void preflightRefusals();
     void windowTexts_data();
     void windowTexts();
+    void settingsSurviveARestart();
 
 private:
     QTemporaryDir configDir;
@@ -156,6 +160,9 @@ void TestUi::cleanup()
 {
     I18n::instance()->setLanguage(English);
     qputenv("QUORVELCARD_SYSTEM_ROOT", emptySystemRoot.path().toLocal8Bit());
+    // Every window saves its set-up; the next case starts from a first run again.
+    QSettings().remove("verdict");
+    QSettings().remove("testSettings");
 }
 
 void TestUi::driveItemText_data()
@@ -621,3 +628,53 @@ void TestUi::preflightRefusals()
 
 QTEST_MAIN(TestUi)
 #include "tst_ui.moc"
+
+void TestUi::settingsSurviveARestart()
+{
+    // Values that load as they are stored, where a save during the load would rewrite them.
+    QSettings().setValue("testSettings/testSizeIndex", 99);
+    QSettings().setValue("verdict/iterCount", 0);
+    {
+        MainWindow window;
+        QCOMPARE(QSettings().value("testSettings/testSizeIndex").toInt(), 99);
+        QCOMPARE(QSettings().value("verdict/iterCount").toInt(), 0);
+
+        PreflightCase c{&window, nullptr, nullptr, {}, {}, {}};
+        c.click("externalFileRadio");
+        c.find<QComboBox>("testSizeCombo")->setCurrentIndex(3);
+        c.find<QSpinBox>("streamCountSpin")->setValue(5);
+        c.find<QComboBox>("blockSizeCombo")->setCurrentIndex(2);
+        c.click("readTestCheck");
+        DialogAnswerer answerer;
+        answerer.ruleEdits << [](VerdictRulesDialog* dialog) {
+            dialog->findChild<QDoubleSpinBox*>("jitterFailSpin")->setValue(70);
+            dialog->findChild<QDoubleSpinBox*>("perStreamWriteSpin")->setValue(12.5);
+            dialog->findChild<QSpinBox*>("iterationsSpin")->setValue(4);
+            dialog->findChild<QCheckBox*>("rollVerifyCheck")->setChecked(true);
+            return true;
+        };
+        c.click("verdictRulesButton");
+        // Without results the rules are only kept.
+        QCOMPARE(c.find<QTableWidget>("resultsTable")->rowCount(), 0);
+    }
+
+    MainWindow window;
+    PreflightCase c{&window, nullptr, nullptr, {}, {}, {}};
+    QVERIFY(c.find<QAbstractButton>("externalFileRadio")->isChecked());
+    QCOMPARE(c.find<QComboBox>("testSizeCombo")->currentIndex(), 3);
+    QCOMPARE(c.find<QSpinBox>("streamCountSpin")->value(), 5);
+    QCOMPARE(c.find<QComboBox>("blockSizeCombo")->currentIndex(), 2);
+    QVERIFY(c.find<QAbstractButton>("readTestCheck")->isChecked());
+    QVERIFY(c.find<QWidget>("readGroup")->isVisibleTo(&window));
+    QCOMPARE(c.find<QDoubleSpinBox>("perStreamWriteMinSpin")->value(), 12.5);
+    VerdictRules shown;
+    DialogAnswerer answerer;
+    answerer.ruleEdits << [&shown](VerdictRulesDialog* dialog) {
+        shown = dialog->rules();
+        return false;
+    };
+    c.click("verdictRulesButton");
+    QCOMPARE(shown.jitterFail, 0.7);
+    QCOMPARE(shown.iterCount, 4);
+    QVERIFY(shown.rollVerify);
+}
