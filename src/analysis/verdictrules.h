@@ -24,6 +24,9 @@ struct VerdictRules
     bool slcTrim = true;
     bool fullCap = false;
     int iterCount = 1;
+    // Read every fill of the stress test back and check it before deleting it: slower, but it
+    // finds a card that holds less than it claims.
+    bool rollVerify = false;
 
     static constexpr int MinIterCount = 1;
     static constexpr int MaxIterCount = 99;

@@ -222,6 +222,12 @@ void VerdictRulesDialog::buildStressTest(const VerdictRules& rules)
     m_iterations->setToolTip(tr("TipIterations"));
     grid->addWidget(new QLabel(tr("LabelIterations"), box), 1, 0);
     grid->addWidget(m_iterations, 1, 1);
+
+    m_rollVerify = new QCheckBox(tr("CheckRollVerify"), box);
+    m_rollVerify->setObjectName(QStringLiteral("rollVerifyCheck"));
+    m_rollVerify->setChecked(rules.rollVerify);
+    m_rollVerify->setToolTip(tr("TipRollVerify"));
+    grid->addWidget(m_rollVerify, 2, 0, 1, 3);
     layout()->addWidget(box);
 }
 
@@ -253,6 +259,7 @@ void VerdictRulesDialog::setEditors(const VerdictRules& rules)
     m_dropWarn->setValue(rules.dropWarn * 100.0);
     m_fullCap->setChecked(rules.fullCap);
     m_iterations->setValue(rules.iterCount);
+    m_rollVerify->setChecked(rules.rollVerify);
     m_perStreamWrite->setValue(rules.perStreamWrite);
     m_perStreamRead->setValue(rules.perStreamRead);
     m_minSpeedMult->setValue(rules.minSpeedMult);
@@ -282,5 +289,6 @@ VerdictRules VerdictRulesDialog::rules() const
     out.slcTrim = m_slcTrim->isChecked();
     out.fullCap = m_fullCap->isChecked();
     out.iterCount = m_iterations->value();
+    out.rollVerify = m_rollVerify->isChecked();
     return out;
 }

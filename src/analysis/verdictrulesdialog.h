@@ -51,4 +51,5 @@ private:
     QDoubleSpinBox* m_aggReadWarn = nullptr;
     QCheckBox* m_fullCap = nullptr;
     QSpinBox* m_iterations = nullptr;
+    QCheckBox* m_rollVerify = nullptr;
 };

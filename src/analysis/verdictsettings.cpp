@@ -47,6 +47,7 @@ const char* const kEnableRead = "enableRead";
 const char* const kSlcTrim = "slcTrim";
 const char* const kFullCap = "fullCap";
 const char* const kIterCount = "iterCount";
+const char* const kRollVerify = "rollVerify";
 
 // value brought into the key's range, or fallback where it cannot be.
 double checked(const DoubleKey& k, double value, double fallback)
@@ -124,6 +125,7 @@ VerdictSettings VerdictSettings::load(QSettings& settings, const VerdictSettings
         out.rules.iterCount = clampIterCount(iterations);
     for (const DoubleKey& k : kPerStream)
         readDouble(settings, k, out.rules);
+    readBool(settings, kRollVerify, out.rules.rollVerify);
     settings.endGroup();
     return out;
 }
@@ -146,6 +148,7 @@ void VerdictSettings::save(QSettings& settings) const
     settings.setValue(QLatin1String(kIterCount), clean.rules.iterCount);
     for (const DoubleKey& k : kPerStream)
         settings.setValue(QLatin1String(k.key), clean.rules.*k.member);
+    settings.setValue(QLatin1String(kRollVerify), clean.rules.rollVerify);
     settings.endGroup();
 }
 

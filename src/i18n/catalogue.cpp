@@ -365,6 +365,7 @@ const CatalogueEntry kEntries[] = {
      "讀取來源檔案失敗 (%1)"},
     {"ErrWrite", "写入失败 (%1)", "Write failed (%1)", "寫入失敗 (%1)"},
     {"ErrRead", "读取失败 (%1)", "Read failed (%1)", "讀取失敗 (%1)"},
+    {"GroupLog", "运行日志", "Run log", "執行記錄"},
 };
 
 } // namespace

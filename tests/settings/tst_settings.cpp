@@ -31,7 +31,7 @@ QString changes(const VerdictRules& r, bool enableRead = false)
         FIELD(jitterFail), FIELD(jitterWarn), FIELD(cvFail), FIELD(cvWarn), FIELD(dropFail),
         FIELD(dropWarn), FIELD(minSpeedMult), FIELD(perStreamWrite), FIELD(perStreamRead),
         FIELD(aggWriteFail), FIELD(aggWriteWarn), FIELD(aggReadFail), FIELD(aggReadWarn),
-        FIELD(slcTrim), FIELD(fullCap), FIELD(iterCount), {"enableRead", {enableRead, false}}};
+        FIELD(slcTrim), FIELD(fullCap), FIELD(iterCount), FIELD(rollVerify), {"enableRead", {enableRead, false}}};
 #undef FIELD
     // clang-format on
     QStringList out;
@@ -107,9 +107,10 @@ private slots:
         QTest::newRow("first run") << QString() << QString();
         QTest::newRow("stored values")
             << "enableRead=true\njitterFail=0.7\ncvWarn=0.30000000000000004\nminSpeedMult=0.25\n"
-               "aggReadWarn=55.5\nslcTrim=false\nfullCap=true\niterCount=7\nperStreamWrite=12.5"
+               "aggReadWarn=55.5\nslcTrim=false\nfullCap=true\niterCount=7\nperStreamWrite=12.5\n"
+               "rollVerify=true"
             << "jitterFail=0.7 cvWarn=0.30000000000000004 minSpeedMult=0.25 perStreamWrite=12.5 "
-               "aggReadWarn=55.5 slcTrim=0 fullCap=1 iterCount=7 enableRead=1";
+               "aggReadWarn=55.5 slcTrim=0 fullCap=1 iterCount=7 rollVerify=1 enableRead=1";
         QTest::newRow("clamped up") << "iterCount=0\nperStreamRead=-3"
                                     << "perStreamRead=0";
         QTest::newRow("clamped down") << "iterCount=150\nperStreamWrite=5000"
@@ -140,7 +141,7 @@ private slots:
         loaded.save(out);
         out.sync();
         out.beginGroup(QStringLiteral("verdict"));
-        QCOMPARE(out.childKeys().size(), 17);
+        QCOMPARE(out.childKeys().size(), 18);
         out.endGroup();
         QSettings reread(out.fileName(), QSettings::IniFormat);
         const VerdictSettings again = VerdictSettings::load(reread);

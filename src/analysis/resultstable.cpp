@@ -1,0 +1,231 @@
+#include "analysis/resultstable.h"
+
+#include "analysis/verdictcell.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QTableWidget>
+
+#include <algorithm>
+
+namespace {
+
+struct ResultsTableTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(ResultsTable)
+};
+
+const char* const kStyleSheet =
+    "QTableWidget {   background: #ffffff;   alternate-background-color: #f7f9fc;   border: 1px "
+    "solid #d0d7de;   border-radius: 4px;   gridline-color: transparent;   "
+    "selection-background-color: transparent;}QTableWidget::item { padding: 4px 8px; border: "
+    "none; }QHeaderView { background: transparent; }QHeaderView::section {   background: "
+    "#eef1f5;   color: #333;   padding: 6px 4px;   font-weight: bold;   border: none;   "
+    "border-bottom: 1px solid #d0d7de;}QHeaderView::section:first { border-top-left-radius: "
+    "4px; }QHeaderView::section:last  { border-top-right-radius: 4px; }";
+
+// Header keys of columns 0 and 4 to 16; the columns in between are covered by spans.
+const char* const kHeaderKeys[ResultsTable::ColumnCount] = {"ColFile",
+                                                            "",
+                                                            "",
+                                                            "",
+                                                            "ColWriteAvg",
+                                                            "ColWriteMax",
+                                                            "ColWriteMin",
+                                                            "ColWriteJitter",
+                                                            "ColWriteCV",
+                                                            "ColWriteDrop",
+                                                            "ColReadAvg",
+                                                            "ColReadMax",
+                                                            "ColReadMin",
+                                                            "ColReadJitter",
+                                                            "ColReadCV",
+                                                            "ColReadDrop",
+                                                            "ColVerdict",
+                                                            ""};
+
+constexpr int kLabelSpan = 4;
+constexpr int kVerdictSpan = 2;
+constexpr int kFigureColumns = 6;
+
+QTableWidgetItem* placeholder(bool bold)
+{
+    auto* item = new QTableWidgetItem(QStringLiteral("--"));
+    item->setTextAlignment(Qt::AlignCenter);
+    QFont font = item->font();
+    font.setBold(bold);
+    item->setFont(font);
+    return item;
+}
+
+void setCell(QTableWidgetItem* item, const QString& text, const QColor& color)
+{
+    if (!item)
+        return;
+    item->setText(text);
+    item->setForeground(QBrush(color));
+    QFont font = item->font();
+    font.setBold(true);
+    item->setFont(font);
+}
+
+void setSpeed(QTableWidget* table, int row, int col, double value, double threshold)
+{
+    setCell(table->item(row, col), QString::number(value, 'f', 2),
+            ResultsTable::speedColor(value, threshold));
+}
+
+QTableWidgetItem* setPercent(QTableWidget* table, int row, int col, double value, double warn,
+                             double fail)
+{
+    QTableWidgetItem* item = table->item(row, col);
+    setCell(item, QStringLiteral("%1%").arg(QString::number(value * 100.0, 'f', 1)),
+            ResultsTable::percentColor(value, warn, fail));
+    return item;
+}
+
+} // namespace
+
+void ResultsTable::setUp(QTableWidget* table)
+{
+    table->setColumnCount(ColumnCount);
+    for (int c = 0; c < ColumnCount; ++c) {
+        auto* header = new QTableWidgetItem;
+        if (c == 0)
+            header->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        else if (c == VerdictColumn)
+            header->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        table->setHorizontalHeaderItem(c, header);
+    }
+    table->verticalHeader()->setVisible(false);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setFocusPolicy(Qt::NoFocus);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setAlternatingRowColors(true);
+    table->setShowGrid(false);
+
+    QHeaderView* header = table->horizontalHeader();
+    header->setStretchLastSection(false);
+    for (int c = 0; c < ColumnCount; ++c)
+        header->setSectionResizeMode(c, QHeaderView::Stretch);
+    header->setDefaultAlignment(Qt::AlignCenter);
+    header->setHighlightSections(false);
+    table->verticalHeader()->setDefaultSectionSize(42);
+    table->verticalHeader()->setMinimumSectionSize(42);
+
+    table->setMinimumHeight(300);
+    table->setMaximumHeight(500);
+    table->setStyleSheet(QString::fromLatin1(kStyleSheet));
+}
+
+void ResultsTable::setReadColumnsVisible(QTableWidget* table, bool visible)
+{
+    for (int c = ReadColumn; c < ReadColumn + kFigureColumns; ++c)
+        table->setColumnHidden(c, !visible);
+}
+
+void ResultsTable::retranslateHeaders(QTableWidget* table)
+{
+    for (int c = 0; c < ColumnCount; ++c) {
+        QTableWidgetItem* header = table->horizontalHeaderItem(c);
+        if (header && kHeaderKeys[c][0] != '\0')
+            header->setText(ResultsTableTexts::tr(kHeaderKeys[c]));
+    }
+}
+
+QString ResultsTable::streamRowText(int row, const QString& label)
+{
+    return QStringLiteral("#%1  %2").arg(QString::number(row), label);
+}
+
+void ResultsTable::build(QTableWidget* table, const QStringList& labels)
+{
+    const int streamRows = labels.size() >= 2 ? labels.size() : 0;
+    table->clearSpans();
+    table->setRowCount(streamRows + 1);
+
+    for (int r = 0; r <= streamRows; ++r) {
+        const bool total = r == 0;
+        auto* label = new QTableWidgetItem(total ? ResultsTableTexts::tr("RowCardTotal")
+                                                 : streamRowText(r, labels.at(r - 1)));
+        label->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        QFont font = label->font();
+        font.setBold(total);
+        label->setFont(font);
+        label->setForeground(QBrush(total ? QColor(51, 51, 51) : QColor(85, 85, 85)));
+        if (!total)
+            label->setToolTip(labels.at(r - 1));
+        table->setItem(r, 0, label);
+        table->setSpan(r, 0, 1, kLabelSpan);
+        for (int c = WriteColumn; c < VerdictColumn; ++c)
+            table->setItem(r, c, placeholder(total));
+        table->setItem(r, VerdictColumn, placeholder(total));
+        table->setSpan(r, VerdictColumn, 1, kVerdictSpan);
+    }
+    table->resizeRowsToContents();
+}
+
+void ResultsTable::relabel(QTableWidget* table, const QStringList& labels)
+{
+    if (table->rowCount() < 1)
+        return;
+    if (QTableWidgetItem* total = table->item(0, 0))
+        total->setText(ResultsTableTexts::tr("RowCardTotal"));
+    if (labels.size() < 2)
+        return;
+    const int last = std::min(table->rowCount() - 1, int(labels.size()));
+    for (int r = 1; r <= last; ++r) {
+        if (QTableWidgetItem* item = table->item(r, 0))
+            item->setText(streamRowText(r, labels.at(r - 1)));
+    }
+}
+
+void ResultsTable::fillPhase(QTableWidget* table, bool write, const QVector<StreamMetrics>& rows,
+                             double speedThreshold, const VerdictRules& rules)
+{
+    const int first = write ? WriteColumn : ReadColumn;
+    const int count = std::min(table->rowCount(), int(rows.size()));
+    for (int r = 0; r < count; ++r) {
+        const StreamMetrics& m = rows.at(r);
+        setSpeed(table, r, first, m.avg, speedThreshold);
+        setSpeed(table, r, first + 1, m.max, speedThreshold);
+        setSpeed(table, r, first + 2, m.min, speedThreshold);
+        setPercent(table, r, first + 3, m.jitter, rules.jitterWarn, rules.jitterFail);
+        setPercent(table, r, first + 4, m.cv, rules.cvWarn, rules.cvFail);
+        if (QTableWidgetItem* drop =
+                setPercent(table, r, first + 5, m.dropRatio, rules.dropWarn, rules.dropFail)) {
+            drop->setToolTip(
+                ResultsTableTexts::tr("VerdictDropSamples").arg(m.dropCount).arg(m.sampleCount));
+        }
+    }
+}
+
+void ResultsTable::setVerdicts(QTableWidget* table, const QVector<StreamMetrics>& writeRows,
+                               const QVector<StreamMetrics>& readRows,
+                               const QVector<RowVerdict>& verdicts, const VerdictRules& rules,
+                               const QVector<DataIntegrity>& streams)
+{
+    const int count = std::min(table->rowCount(), int(verdicts.size()));
+    for (int r = 0; r < count; ++r) {
+        const StreamMetrics write = r < writeRows.size() ? writeRows.at(r) : StreamMetrics();
+        const StreamMetrics read = r < readRows.size() ? readRows.at(r) : StreamMetrics();
+        const DataIntegrity data = r == 0 ? cardIntegrity(streams) : streams.value(r - 1);
+        VerdictCellStyle::apply(table->item(r, VerdictColumn), verdicts.at(r).overall(),
+                                verdictTooltip(write, read, rules, data));
+    }
+    table->resizeRowsToContents();
+}
+
+QColor ResultsTable::speedColor(double value, double threshold)
+{
+    return value < threshold ? badColor() : goodColor();
+}
+
+QColor ResultsTable::percentColor(double value, double warn, double fail)
+{
+    if (value > fail)
+        return badColor();
+    if (value > warn)
+        return warnColor();
+    return goodColor();
+}

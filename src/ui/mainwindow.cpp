@@ -1,0 +1,602 @@
+#include "ui/mainwindow.h"
+
+#include "analysis/resultstable.h"
+#include "chart/speedchartwidget.h"
+#include "i18n/i18n.h"
+#include "platform/volumes.h"
+#include "ui/capacityrules.h"
+#include "ui/logpane.h"
+#include "ui/runtexts.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kDesignWidth = 1300;
+constexpr int kDesignHeight = 950;
+
+QLabel* rowLabel()
+{
+    auto* label = new QLabel;
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+void fillSizeCombo(QComboBox* combo, const QVector<MainWindow::SizeChoice>& choices)
+{
+    for (const MainWindow::SizeChoice& choice : choices)
+        combo->addItem(QString::fromLatin1(choice.text),
+                       QVariant::fromValue<qlonglong>(choice.bytes));
+}
+
+} // namespace
+
+const QVector<MainWindow::SizeChoice>& MainWindow::testSizeChoices()
+{
+    static const QVector<SizeChoice> choices = {{"512 MB", 536870912},  {"1 GB", 1073741824},
+                                                {"2 GB", 2147483648},   {"3 GB", 3221225472},
+                                                {"5 GB", 5368709120},   {"10 GB", 10737418240},
+                                                {"15 GB", 16106127360}, {"20 GB", 21474836480},
+                                                {"25 GB", 26843545600}, {"30 GB", 32212254720}};
+    return choices;
+}
+
+const QVector<MainWindow::SizeChoice>& MainWindow::blockSizeChoices()
+{
+    static const QVector<SizeChoice> choices = {
+        {"64 KB", 65536},  {"128 KB", 131072}, {"256 KB", 262144}, {"512 KB", 524288},
+        {"1 MB", 1048576}, {"4 MB", 4194304},  {"8 MB", 8388608}};
+    return choices;
+}
+
+QSize MainWindow::minimumSizeFor(const QSize& available)
+{
+    const QSize design(kDesignWidth, kDesignHeight);
+    if (!available.isValid() || available.isEmpty())
+        return design;
+    return design.boundedTo(available);
+}
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+{
+    buildUi();
+    connectControls();
+    retranslate();
+    onTestModeChanged();
+    loadVerdictSettings();
+    loadTestSettings();
+    refreshDrives();
+}
+
+void MainWindow::buildUi()
+{
+    QSize available;
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        available = screen->availableGeometry().size();
+    setMinimumSize(minimumSizeFor(available));
+    resize(minimumSize());
+
+    buildLanguageMenu();
+
+    auto* central = new QWidget;
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(8, 8, 8, 8);
+    column->setSpacing(6);
+    column->addWidget(buildSettingsGroup(), 0);
+
+    perStreamWriteMinSpin = new QDoubleSpinBox(this);
+    perStreamWriteMinSpin->setRange(0, VerdictRules::MaxPerStreamSpeed);
+    perStreamWriteMinSpin->setValue(rules.perStreamWrite);
+    perStreamWriteMinSpin->hide();
+    perStreamReadMinSpin = new QDoubleSpinBox(this);
+    perStreamReadMinSpin->setRange(0, VerdictRules::MaxPerStreamSpeed);
+    perStreamReadMinSpin->setValue(rules.perStreamRead);
+    perStreamReadMinSpin->hide();
+
+    verdictRulesButton = new QPushButton;
+    verdictRulesButton->setMinimumHeight(32);
+    verdictRulesButton->setMinimumWidth(140);
+    startButton = new QPushButton;
+    startButton->setMinimumHeight(32);
+    stopButton = new QPushButton;
+    stopButton->setMinimumHeight(32);
+    stopButton->setEnabled(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(verdictRulesButton, 0);
+    buttons->addWidget(startButton, 1);
+    buttons->addWidget(stopButton, 1);
+    column->addLayout(buttons);
+
+    column->addLayout(buildProgressRow());
+
+    chartGroup = new QGroupBox;
+    auto* chartBox = new QVBoxLayout(chartGroup);
+    chartBox->setContentsMargins(4, 6, 4, 6);
+    speedChart = new SpeedChartWidget;
+    chartBox->addWidget(speedChart);
+    speedChart->setReadVisible(readTestEnabled);
+    column->addWidget(chartGroup, 1);
+
+    resultsGroup = new QGroupBox;
+    auto* resultsBox = new QVBoxLayout(resultsGroup);
+    resultsBox->setContentsMargins(4, 4, 4, 4);
+    resultsTable = new QTableWidget(0, ResultsTable::ColumnCount);
+    ResultsTable::setUp(resultsTable);
+    resultsBox->addWidget(resultsTable);
+    column->addWidget(resultsGroup, 0);
+
+    logPane = new LogPane;
+    column->addWidget(logPane, 0);
+
+    setCentralWidget(central);
+
+    // Names let tests and accessibility tools find the controls.
+    const QList<QPair<QObject*, const char*>> named = {
+        {driveCombo, "driveCombo"},
+        {refreshButton, "refreshButton"},
+        {randomRadio, "randomRadio"},
+        {externalFileRadio, "externalFileRadio"},
+        {testSizeCombo, "testSizeCombo"},
+        {streamCountSpin, "streamCountSpin"},
+        {totalSizeLabel, "totalSizeLabel"},
+        {sourceFileList, "sourceFileList"},
+        {sourceFileHintLabel, "sourceFileHintLabel"},
+        {browseButton, "browseButton"},
+        {clearFilesButton, "clearFilesButton"},
+        {blockSizeCombo, "blockSizeCombo"},
+        {readTestCheck, "readTestCheck"},
+        {perStreamWriteMinSpin, "perStreamWriteMinSpin"},
+        {perStreamReadMinSpin, "perStreamReadMinSpin"},
+        {verdictRulesButton, "verdictRulesButton"},
+        {startButton, "startButton"},
+        {stopButton, "stopButton"},
+        {writeProgressBar, "writeProgressBar"},
+        {writeSpeedLabel, "writeSpeedLabel"},
+        {rollingProgressLabel, "rollingProgressLabel"},
+        {readProgressBar, "readProgressBar"},
+        {readSpeedLabel, "readSpeedLabel"},
+        {speedChart, "speedChart"},
+        {resultsTable, "resultsTable"},
+        {logPane, "logPane"},
+        {driveLabel, "driveLabel"},
+        {modeLabel, "modeLabel"},
+        {sizeLabel, "sizeLabel"},
+        {streamsLabel, "streamsLabel"},
+        {filesLabel, "filesLabel"},
+        {blockLabel, "blockLabel"},
+        {readSpeedRowLabel, "readSpeedRowLabel"},
+        {settingsGroup, "settingsGroup"},
+        {writeGroup, "writeGroup"},
+        {readGroup, "readGroup"},
+        {chartGroup, "chartGroup"},
+        {resultsGroup, "resultsGroup"},
+        {sizeRow, "sizeRow"},
+        {filesBox, "filesBox"},
+        {filesButtons, "filesButtons"},
+        {languageMenuAction, "languageMenuAction"},
+        {langSimplifiedAction, "langSimplifiedAction"},
+        {langTraditionalAction, "langTraditionalAction"},
+        {langEnglishAction, "langEnglishAction"}};
+    for (const auto& entry : named)
+        entry.first->setObjectName(QString::fromLatin1(entry.second));
+}
+
+void MainWindow::buildLanguageMenu()
+{
+    QMenu* menu = menuBar()->addMenu(QString());
+    languageMenuAction = menu->menuAction();
+    languageGroup = new QActionGroup(this);
+    languageGroup->setExclusive(true);
+
+    const Language current = I18n::instance()->language();
+    auto addLanguage = [&](QAction*& action, Language lang) {
+        action = new QAction(this);
+        action->setCheckable(true);
+        action->setChecked(lang == current);
+        languageGroup->addAction(action);
+        menu->addAction(action);
+        connect(action, &QAction::triggered, this, [lang] { I18n::instance()->setLanguage(lang); });
+    };
+    addLanguage(langSimplifiedAction, SimplifiedChinese);
+    addLanguage(langTraditionalAction, TraditionalChinese);
+    addLanguage(langEnglishAction, English);
+}
+
+QWidget* MainWindow::buildSettingsGroup()
+{
+    settingsGroup = new QGroupBox;
+    auto* grid = new QGridLayout(settingsGroup);
+    grid->setContentsMargins(8, 8, 8, 8);
+    grid->setColumnStretch(1, 1);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(4);
+
+    driveLabel = rowLabel();
+    modeLabel = rowLabel();
+    sizeLabel = rowLabel();
+    filesLabel = rowLabel();
+    filesLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    blockLabel = rowLabel();
+    readSpeedRowLabel = rowLabel();
+    streamsLabel = new QLabel;
+
+    driveCombo = new QComboBox;
+    driveCombo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    refreshButton = new QPushButton;
+    refreshButton->setMinimumWidth(80);
+    grid->addWidget(driveLabel, 0, 0);
+    grid->addWidget(driveCombo, 0, 1);
+    grid->addWidget(refreshButton, 0, 2);
+
+    randomRadio = new QRadioButton;
+    randomRadio->setChecked(true);
+    externalFileRadio = new QRadioButton;
+    auto* modeBox = new QHBoxLayout;
+    modeBox->setSpacing(8);
+    modeBox->addWidget(randomRadio);
+    modeBox->addWidget(externalFileRadio);
+    modeBox->addStretch();
+    grid->addWidget(modeLabel, 1, 0);
+    grid->addLayout(modeBox, 1, 1, 1, 2);
+
+    testSizeCombo = new QComboBox;
+    testSizeCombo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    fillSizeCombo(testSizeCombo, testSizeChoices());
+    testSizeCombo->setCurrentIndex(2);
+    streamCountSpin = new QSpinBox;
+    streamCountSpin->setRange(1, 16);
+    streamCountSpin->setValue(2);
+    streamCountSpin->setFixedWidth(64);
+    totalSizeLabel = new QLabel;
+    totalSizeLabel->setStyleSheet(QStringLiteral("color:#666;"));
+    sizeRow = new QWidget;
+    auto* sizeBox = new QHBoxLayout(sizeRow);
+    sizeBox->setContentsMargins(0, 0, 0, 0);
+    sizeBox->setSpacing(8);
+    sizeBox->addWidget(testSizeCombo, 1);
+    sizeBox->addWidget(streamsLabel);
+    sizeBox->addWidget(streamCountSpin);
+    sizeBox->addWidget(totalSizeLabel);
+    sizeBox->addStretch();
+    grid->addWidget(sizeLabel, 2, 0);
+    grid->addWidget(sizeRow, 2, 1, 1, 2);
+
+    sourceFileList = new QListWidget;
+    sourceFileList->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    sourceFileList->setFixedHeight(86);
+    sourceFileList->setCursor(Qt::PointingHandCursor);
+    sourceFileList->viewport()->setCursor(Qt::PointingHandCursor);
+    sourceFileList->setSelectionMode(QAbstractItemView::NoSelection);
+    sourceFileList->setFocusPolicy(Qt::NoFocus);
+    sourceFileList->installEventFilter(this);
+    sourceFileList->viewport()->installEventFilter(this);
+    sourceFileHintLabel = new QLabel;
+    sourceFileHintLabel->setStyleSheet(QStringLiteral("color:#888;"));
+    sourceFileHintLabel->setFixedHeight(18);
+    filesBox = new QWidget;
+    auto* filesColumn = new QVBoxLayout(filesBox);
+    filesColumn->setContentsMargins(0, 0, 0, 0);
+    filesColumn->setSpacing(4);
+    filesColumn->addWidget(sourceFileList);
+    filesColumn->addWidget(sourceFileHintLabel);
+    browseButton = new QPushButton;
+    browseButton->setMinimumWidth(80);
+    clearFilesButton = new QPushButton;
+    clearFilesButton->setMinimumWidth(80);
+    filesButtons = new QWidget;
+    auto* buttonColumn = new QVBoxLayout(filesButtons);
+    buttonColumn->setContentsMargins(0, 0, 0, 0);
+    buttonColumn->setSpacing(4);
+    buttonColumn->addWidget(browseButton);
+    buttonColumn->addWidget(clearFilesButton);
+    buttonColumn->addStretch();
+    grid->addWidget(filesLabel, 3, 0);
+    grid->addWidget(filesBox, 3, 1);
+    grid->addWidget(filesButtons, 3, 2);
+
+    blockSizeCombo = new QComboBox;
+    blockSizeCombo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    fillSizeCombo(blockSizeCombo, blockSizeChoices());
+    blockSizeCombo->setCurrentIndex(4);
+    grid->addWidget(blockLabel, 4, 0);
+    grid->addWidget(blockSizeCombo, 4, 1, 1, 2);
+
+    readTestCheck = new QCheckBox;
+    readTestCheck->setChecked(readTestEnabled);
+    grid->addWidget(readSpeedRowLabel, 5, 0);
+    grid->addWidget(readTestCheck, 5, 1, 1, 2);
+    return settingsGroup;
+}
+
+QLayout* MainWindow::buildProgressRow()
+{
+    auto phaseGroup = [](QGroupBox*& group, QProgressBar*& bar, QLabel*& label) {
+        group = new QGroupBox;
+        auto* box = new QVBoxLayout(group);
+        box->setContentsMargins(8, 8, 8, 6);
+        box->setSpacing(4);
+        bar = new QProgressBar;
+        label = new QLabel;
+        box->addWidget(bar);
+        box->addWidget(label);
+        return box;
+    };
+    QVBoxLayout* writeBox = phaseGroup(writeGroup, writeProgressBar, writeSpeedLabel);
+    rollingProgressLabel = new QLabel;
+    rollingProgressLabel->setStyleSheet(QStringLiteral("color:#666;"));
+    rollingProgressLabel->hide();
+    writeBox->addWidget(rollingProgressLabel);
+    phaseGroup(readGroup, readProgressBar, readSpeedLabel);
+
+    auto* row = new QHBoxLayout;
+    row->setSpacing(6);
+    row->addWidget(writeGroup, 1);
+    row->addWidget(readGroup, 1);
+    return row;
+}
+
+void MainWindow::connectControls()
+{
+    connect(verdictRulesButton, &QPushButton::clicked, this, &MainWindow::openVerdictSettings);
+    connect(refreshButton, &QPushButton::clicked, this, &MainWindow::refreshDrives);
+    connect(browseButton, &QPushButton::clicked, this, &MainWindow::browseSourceFiles);
+    connect(clearFilesButton, &QPushButton::clicked, this, &MainWindow::clearSourceFiles);
+    connect(startButton, &QPushButton::clicked, this, &MainWindow::startTest);
+    connect(stopButton, &QPushButton::clicked, this, &MainWindow::stopTest);
+    connect(randomRadio, &QRadioButton::toggled, this, &MainWindow::onTestModeChanged);
+    connect(readTestCheck, &QCheckBox::toggled, this, &MainWindow::onReadTestToggled);
+    connect(randomRadio, &QRadioButton::toggled, this, [this] { saveTestSettings(); });
+    connect(testSizeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this] {
+        updateTotalSizeLabel();
+        saveTestSettings();
+    });
+    connect(streamCountSpin, QOverload<int>::of(&QSpinBox::valueChanged), this, [this] {
+        updateTotalSizeLabel();
+        saveTestSettings();
+    });
+    connect(blockSizeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this] {
+        saveTestSettings();
+        updateTotalSizeLabel();
+    });
+    connect(driveCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this] {
+        hideOversizeTestSizes();
+        updateTotalSizeLabel();
+    });
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QMainWindow::changeEvent(event);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (sourceFileList && (watched == sourceFileList || watched == sourceFileList->viewport()) &&
+        event->type() == QEvent::MouseButtonPress && sourceFileList->isEnabled()) {
+        browseSourceFiles();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::retranslate()
+{
+    setWindowTitle(QStringLiteral("Vavozi Dado Rera dir Evar 4I zoredivo  v%1")
+                       .arg(QCoreApplication::applicationVersion()));
+    if (languageMenuAction)
+        languageMenuAction->setText(tr("MenuLanguage"));
+    if (langSimplifiedAction)
+        langSimplifiedAction->setText(QStringLiteral("简体中文"));
+    if (langTraditionalAction)
+        langTraditionalAction->setText(QStringLiteral("繁體中文"));
+    if (langEnglishAction)
+        langEnglishAction->setText(QStringLiteral("English"));
+
+    const QList<QPair<QGroupBox*, const char*>> groups = {{settingsGroup, "GroupTestSettings"},
+                                                          {writeGroup, "GroupWriteTest"},
+                                                          {readGroup, "GroupReadTest"},
+                                                          {chartGroup, "GroupSpeedCurve"},
+                                                          {resultsGroup, "GroupResults"}};
+    for (const auto& group : groups) {
+        if (group.first)
+            group.first->setTitle(tr(group.second));
+    }
+    const QList<QPair<QLabel*, const char*>> labels = {{driveLabel, "LabelDrive"},
+                                                       {modeLabel, "LabelMode"},
+                                                       {sizeLabel, "LabelSize"},
+                                                       {streamsLabel, "LabelStreams"},
+                                                       {filesLabel, "LabelFiles"},
+                                                       {blockLabel, "LabelBlock"},
+                                                       {readSpeedRowLabel, "LabelReadSpeed"}};
+    for (const auto& label : labels) {
+        if (label.first)
+            label.first->setText(tr(label.second));
+    }
+    const QList<QPair<QAbstractButton*, const char*>> buttons = {
+        {refreshButton, "BtnRefresh"},
+        {randomRadio, "RadioRandom"},
+        {externalFileRadio, "RadioExternalFile"},
+        {browseButton, "BtnBrowse"},
+        {clearFilesButton, "BtnClearFiles"},
+        {readTestCheck, "CheckReadTest"},
+        {verdictRulesButton, "BtnVerdictRules"},
+        {startButton, "BtnStart"},
+        {stopButton, "BtnStop"}};
+    for (const auto& button : buttons) {
+        if (button.first)
+            button.first->setText(tr(button.second));
+    }
+    if (sourceFileList)
+        sourceFileList->setToolTip(tr("HintAddFiles"));
+
+    // A bar that never ran (no value yet) keeps an empty label; one at 0 was reset.
+    if (writeProgressBar && writeSpeedLabel && writeProgressBar->value() == 0)
+        writeSpeedLabel->setText(tr("ProgressInitial"));
+    if (readProgressBar && readSpeedLabel && readProgressBar->value() == 0)
+        readSpeedLabel->setText(tr("ProgressInitial"));
+
+    updateTotalSizeLabel();
+    if (sourceFileList && sourceFileHintLabel && sourceFileList->count() == 0)
+        sourceFileHintLabel->setText(tr("HintNoFileSelected"));
+
+    if (resultsTable) {
+        ResultsTable::retranslateHeaders(resultsTable);
+        ResultsTable::relabel(resultsTable, StreamSource::labels(streamSources));
+    }
+    if (speedChart)
+        speedChart->update();
+    if (driveCombo && driveCombo->count() > 0)
+        refreshDrives();
+}
+
+QString MainWindow::selectedRoot() const
+{
+    return driveCombo ? driveCombo->currentData().toString() : QString();
+}
+
+quint64 MainWindow::selectedCapacity() const
+{
+    const QString root = selectedRoot();
+    platform::VolumeSpace space;
+    if (root.isEmpty() || !platform::queryVolumeSpace(root.toStdString(), space))
+        return 0;
+    return space.totalBytes;
+}
+
+quint64 MainWindow::selectedFreeSpace() const
+{
+    const QString root = selectedRoot();
+    platform::VolumeSpace space;
+    if (root.isEmpty() || !platform::queryVolumeSpace(root.toStdString(), space))
+        return 0;
+    return space.freeBytes;
+}
+
+void MainWindow::refreshDrives()
+{
+    driveCombo->clear();
+    for (const platform::VolumeInfo& volume : platform::listRemovableVolumes())
+        driveCombo->addItem(CapacityRules::driveItemText(volume),
+                            QString::fromStdString(volume.root));
+    if (driveCombo->count() > 0)
+        driveCombo->setCurrentIndex(0);
+    else
+        driveCombo->addItem(tr("DriveWarnNoDrive"), QString());
+    // A language switch re-lists the drives during a run too; that must not offer a second
+    // run over the running one.
+    startButton->setEnabled(!running);
+    hideOversizeTestSizes();
+}
+
+bool MainWindow::selectDrive(const QString& root)
+{
+    const int index = root.isEmpty() ? -1 : driveCombo->findData(root);
+    if (index >= 0)
+        driveCombo->setCurrentIndex(index);
+    return index >= 0;
+}
+
+void MainWindow::hideOversizeTestSizes()
+{
+    if (!testSizeCombo)
+        return;
+    QVector<qint64> sizes;
+    for (int i = 0; i < testSizeCombo->count(); ++i)
+        sizes << testSizeCombo->itemData(i).toLongLong();
+    const QVector<bool> visible = CapacityRules::visibleSizes(sizes, selectedCapacity());
+    if (auto* view = qobject_cast<QListView*>(testSizeCombo->view())) {
+        for (int i = 0; i < visible.size(); ++i)
+            view->setRowHidden(i, !visible[i]);
+    }
+    testSizeCombo->setCurrentIndex(
+        CapacityRules::fittingIndex(testSizeCombo->currentIndex(), visible));
+}
+
+void MainWindow::updateTotalSizeLabel()
+{
+    if (!totalSizeLabel || !testSizeCombo || !streamCountSpin)
+        return;
+    const qint64 testSize = testSizeCombo->currentData().toLongLong();
+    const qint64 blockSize = blockSizeCombo ? blockSizeCombo->currentData().toLongLong() : 1048576;
+    const quint64 freeBytes = rules.fullCap ? selectedFreeSpace() : 0;
+    totalSizeLabel->setText(CapacityRules::totalSizeText(
+        testSize, streamCountSpin->value(), rules.fullCap, blockSize, freeBytes, rules.iterCount));
+}
+
+void MainWindow::onTestModeChanged()
+{
+    const bool random = randomRadio->isChecked();
+    sizeLabel->setVisible(random);
+    sizeRow->setVisible(random);
+    filesLabel->setVisible(!random);
+    filesBox->setVisible(!random);
+    filesButtons->setVisible(!random);
+}
+
+QStringList MainWindow::sourcePaths() const
+{
+    QStringList paths;
+    for (int i = 0; i < sourceFileList->count(); ++i)
+        paths << sourceFileList->item(i)->data(Qt::UserRole).toString();
+    return paths;
+}
+
+void MainWindow::browseSourceFiles()
+{
+    const QStringList chosen =
+        QFileDialog::getOpenFileNames(this, tr("DlgPickFiles"), QString(), tr("FilterAllFiles"));
+    if (chosen.isEmpty())
+        return;
+    QStringList known = sourcePaths();
+    qint64 total = 0;
+    for (const QString& path : known)
+        total += QFileInfo(path).size(); // 0 for a file that has gone
+    for (const QString& path : chosen) {
+        const QFileInfo info(path);
+        if (known.contains(path, Qt::CaseSensitive) || !info.exists() || !info.isFile())
+            continue;
+        auto* item = new QListWidgetItem(info.fileName());
+        item->setToolTip(path);
+        item->setData(Qt::UserRole, path);
+        sourceFileList->addItem(item);
+        known << path;
+        total += info.size();
+    }
+    sourceFileHintLabel->setText(RunTexts::filesSummary(sourceFileList->count(), total));
+}
+
+void MainWindow::clearSourceFiles()
+{
+    sourceFileList->clear();
+    sourceFileHintLabel->setText(tr("HintNoFileSelected"));
+    resetRunDisplays();
+}

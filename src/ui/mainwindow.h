@@ -1,0 +1,198 @@
+#pragma once
+
+#include "analysis/phasesamples.h"
+#include "analysis/verdict.h"
+#include "analysis/verdictrules.h"
+#include "ui/streamsource.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QStringList>
+#include <QVector>
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTableWidget;
+class QWidget;
+class LogPane;
+struct Refusal;
+class SpeedChartWidget;
+class SpeedTester;
+
+// The program's only window: the set-up of a test, its live progress and its results.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The designed minimum of 1300 x 950, cut down to a smaller screen's available area so
+    // that the buttons stay within reach.
+    static QSize minimumSizeFor(const QSize& available);
+
+    // The test size and block size choices: text and bytes.
+    struct SizeChoice
+    {
+        const char* text;
+        qint64 bytes;
+    };
+    static const QVector<SizeChoice>& testSizeChoices();
+    static const QVector<SizeChoice>& blockSizeChoices();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void refreshDrives();
+    void onTestModeChanged();
+    void openVerdictSettings();
+    void browseSourceFiles();
+    void clearSourceFiles();
+    void startTest();
+    void stopTest();
+    void onWriteProgress(int percent, double currentSpeed, double avgSpeed);
+    void onReadProgress(int percent, double currentSpeed, double avgSpeed);
+    void onFileWriteSample(int fileIdx, int percent, double cur, double avg);
+    void onFileReadSample(int fileIdx, int percent, double cur, double avg);
+    void onWriteFinished(double avgSpeed);
+    void onReadFinished(double avgSpeed);
+    void onTestError(QString message);
+    void onTestFinished();
+    void onRollingFileProgress(int currentFile, int totalFiles, qint64 bytesWritten,
+                               qint64 bytesTotal);
+    void onReadTestToggled(bool checked);
+    void appendLog(QString message);
+    void onDataMismatch(int fileIdx, QString filePath, qlonglong badBlocks,
+                        qlonglong firstBadOffset);
+
+private:
+    void buildUi();
+    void buildLanguageMenu();
+    QWidget* buildSettingsGroup();
+    QLayout* buildProgressRow();
+    void connectControls();
+    void retranslate();
+
+    // The drive under test as listed: its root, or empty when none is selected.
+    QString selectedRoot() const;
+    quint64 selectedCapacity() const;
+    quint64 selectedFreeSpace() const;
+    void hideOversizeTestSizes();
+    void updateTotalSizeLabel();
+
+    // The set-up and the rules as the user left them; every change is saved at once.
+    void loadVerdictSettings();
+    void saveVerdictSettings() const;
+    void loadTestSettings();
+    void saveTestSettings() const;
+    void applyReadTestEnabled();
+    // The rules with the per-stream minimums of the hidden spin boxes.
+    VerdictRules currentRules() const;
+    // Figures and verdicts of the results on screen again, under the rules in force.
+    void rejudgeResults();
+    QStringList sourcePaths() const;
+    bool selectDrive(const QString& root);
+
+    // Run lifecycle.
+    bool refuse(const Refusal& refusal);
+    bool offerFormat(QString& root);
+    void launchEngine();
+    void setRunning(bool on);
+    void resetRunDisplays();
+    void showPhaseProgress(bool write, int percent, double currentSpeed, double avgSpeed);
+    void finishPhase(bool write, double avgSpeed);
+    void fillPhase(bool write);
+    void updateVerdicts();
+    void startLog();
+
+    VerdictRules rules;
+    bool readTestEnabled = false;
+    bool running = false;
+
+    // The run in progress, recorded at its launch.
+    QString targetRoot;
+    qint64 runBlockSize = 0;
+    qint64 runFileSize = 0;
+    int runStreamCount = 1;
+    QStringList runSourcePaths;
+    bool runReadEnabled = false; // whether the read phase is part of the current round
+    // The rules at the launch: the stress-test options and the round count hold for the whole
+    // run, whatever the rules dialog changes meanwhile (its thresholds apply at once).
+    VerdictRules runRules;
+    int currentRound = 0;
+    bool stopRequested = false;
+    bool logStarted = false;
+    QElapsedTimer runClock;
+    SpeedTester* engine = nullptr;
+    double lastWriteSpeed = 0.0;
+    double lastReadSpeed = 0.0;
+
+    QVector<StreamSource> streamSources;
+    QStringList streamLabels;
+    PhaseSamples writeSamples;
+    PhaseSamples readSamples;
+    // What the read-back found wrong, per stream, over every round of the run.
+    QVector<DataIntegrity> streamIntegrity;
+
+    QComboBox* driveCombo = nullptr;
+    QPushButton* refreshButton = nullptr;
+    QRadioButton* randomRadio = nullptr;
+    QRadioButton* externalFileRadio = nullptr;
+    QComboBox* testSizeCombo = nullptr;
+    QSpinBox* streamCountSpin = nullptr;
+    QLabel* totalSizeLabel = nullptr;
+    QListWidget* sourceFileList = nullptr;
+    QLabel* sourceFileHintLabel = nullptr;
+    QPushButton* browseButton = nullptr;
+    QPushButton* clearFilesButton = nullptr;
+    QComboBox* blockSizeCombo = nullptr;
+    QCheckBox* readTestCheck = nullptr;
+    QDoubleSpinBox* perStreamWriteMinSpin = nullptr;
+    QDoubleSpinBox* perStreamReadMinSpin = nullptr;
+    QPushButton* verdictRulesButton = nullptr;
+    QPushButton* startButton = nullptr;
+    QPushButton* stopButton = nullptr;
+    QProgressBar* writeProgressBar = nullptr;
+    QLabel* writeSpeedLabel = nullptr;
+    QLabel* rollingProgressLabel = nullptr;
+    QProgressBar* readProgressBar = nullptr;
+    QLabel* readSpeedLabel = nullptr;
+    SpeedChartWidget* speedChart = nullptr;
+    QTableWidget* resultsTable = nullptr;
+    LogPane* logPane = nullptr;
+
+    QLabel* driveLabel = nullptr;
+    QLabel* modeLabel = nullptr;
+    QLabel* sizeLabel = nullptr;
+    QLabel* streamsLabel = nullptr;
+    QLabel* filesLabel = nullptr;
+    QLabel* blockLabel = nullptr;
+    QLabel* readSpeedRowLabel = nullptr;
+    QGroupBox* settingsGroup = nullptr;
+    QGroupBox* writeGroup = nullptr;
+    QGroupBox* readGroup = nullptr;
+    QGroupBox* chartGroup = nullptr;
+    QGroupBox* resultsGroup = nullptr;
+    QWidget* sizeRow = nullptr;
+    QWidget* filesBox = nullptr;
+    QWidget* filesButtons = nullptr;
+
+    QAction* languageMenuAction = nullptr;
+    QActionGroup* languageGroup = nullptr;
+    QAction* langSimplifiedAction = nullptr;
+    QAction* langTraditionalAction = nullptr;
+    QAction* langEnglishAction = nullptr;
+};
