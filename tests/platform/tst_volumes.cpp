@@ -2,106 +2,18 @@
 // by-label links in a temporary folder named by QUORVELCARD_SYSTEM_ROOT. Mount points are real
 // temporary folders, so the sizes come from the file system they live on.
 #include "platform/volumes.h"
+#include "systemtree.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStorageInfo>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-namespace {
-
-const QString UsbHost =
-    "devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/host2/target2:0:0/2:0:0:0";
-
-class Tree
-{
-public:
-    QTemporaryDir dir;
-    QString root() const { return dir.path() + "/root"; }
-
-    void file(const QString& at, const QByteArray& content)
-    {
-        QDir().mkpath(QFileInfo(root() + "/" + at).path());
-        QFile f(root() + "/" + at);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Append));
-        f.write(content);
-    }
-    void link(const QString& at, const QString& target)
-    {
-        QDir().mkpath(QFileInfo(root() + "/" + at).path());
-        QFile::remove(root() + "/" + at); // disks on one bus share their ancestors
-        QVERIFY(QFile::link(target, root() + "/" + at));
-    }
-    // A block device below sys/devices with its sys/dev/block/M:m link; a partition when its
-    // path continues a disk's.
-    QString block(const QString& path, const QString& number, const QByteArray& size = "1000",
-                  const QByteArray& removable = "0", bool partition = false)
-    {
-        file("sys/" + path + "/size", size + "\n");
-        file("sys/" + path + (partition ? "/partition" : "/removable"),
-             partition ? "1\n" : removable + "\n");
-        link("sys/dev/block/" + number, "../../" + path);
-        return path;
-    }
-    void subsystem(const QString& path, const QString& name)
-    {
-        link("sys/" + path + "/subsystem",
-             QString("../").repeated(path.count('/') + 1) + "bus/" + name);
-    }
-    QString usbDisk(const QString& name, const QString& number, const QByteArray& removable = "0",
-                    const QByteArray& size = "1000")
-    {
-        for (const char* d : {"usb1", "usb1/1-1", "usb1/1-1/1-1:1.0"})
-            subsystem(QString("devices/pci0000:00/0000:00:14.0/") + d, "usb");
-        subsystem(UsbHost, "scsi");
-        return block(UsbHost + "/block/" + name, number, size, removable);
-    }
-    QString mmcDisk(const QString& name, const QString& number, const QByteArray& type,
-                    const QByteArray& removable = "0")
-    {
-        const QString card = "devices/platform/fe340000.mmc/mmc_host/mmc0/mmc0:aaaa";
-        file("sys/" + card + "/type", type + "\n");
-        subsystem(card, "mmc");
-        // Absolute, so that it only resolves inside the tree.
-        link("sys/" + card + "/block/" + name + "/device", "/sys/" + card);
-        return block(card + "/block/" + name, number, "1000", removable);
-    }
-    // Mounts number on a new real folder (or an existing path) and returns the folder.
-    QString mount(const QString& number, const QString& source, const QString& type,
-                  const QString& folder, const QString& fsRoot = "/")
-    {
-        const QString point = folder.startsWith('/') ? folder : dir.path() + "/" + folder;
-        QDir().mkpath(point);
-        QByteArray escaped;
-        for (char c : point.toUtf8())
-            escaped += c == ' ' ? "\\040" : c == '\\' ? "\\134" : QByteArray(1, c);
-        file("proc/self/mountinfo",
-             QString("%1 1 %2 %3 ").arg(++mounts).arg(number, fsRoot).toUtf8() + escaped +
-                 " rw,relatime shared:1 - " + type.toUtf8() + " " + source.toUtf8() + " rw\n");
-        if (point != "/")
-            last = point;
-        return point;
-    }
-    int mounts = 20;
-    QString last;
-};
-
-using Setup = std::function<void(Tree&)>;
-
-QString numberOf(const QString& path)
-{
-    struct stat st;
-    if (stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    return QString("%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));
-}
-
-} // namespace
+using Setup = std::function<void(SystemTree&)>;
 
 Q_DECLARE_METATYPE(Setup)
 
@@ -110,7 +22,7 @@ class TstVolumes : public QObject
     Q_OBJECT
 
     // Every tree has an NVMe system disk mounted at "/".
-    void systemDisk(Tree& t)
+    void systemDisk(SystemTree& t)
     {
         const QString disk =
             t.block("devices/pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0/nvme0n1", "259:0");
@@ -119,7 +31,7 @@ class TstVolumes : public QObject
     }
 
 private slots:
-    void cleanup() { qunsetenv("QUORVELCARD_SYSTEM_ROOT"); }
+    void cleanup() { SystemTree::deactivate(); }
 
     void listing_data();
     void listing();
@@ -134,7 +46,7 @@ void TstVolumes::listing_data()
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("fileSystem");
 
-    QTest::newRow("USB stick partition, udev label") << Setup([](Tree& t) {
+    QTest::newRow("USB stick partition, udev label") << Setup([](SystemTree& t) {
         t.block(t.usbDisk("sdb", "8:16") + "/sdb1", "8:17", "990", "0", true);
         t.file("run/udev/data/b8:17",
                "E:ID_FS_TYPE=vfat\nE:ID_FS_VERSION=FAT32\nE:ID_FS_LABEL=CAM\n");
@@ -142,7 +54,7 @@ void TstVolumes::listing_data()
     }) << true << "CAM"
                                                      << "FAT32";
     QTest::newRow("card in a USB reader, no partition table, blank in label and folder")
-        << Setup([](Tree& t) {
+        << Setup([](SystemTree& t) {
                t.usbDisk("sdc", "8:32", "1");
                t.file("run/udev/data/b8:32",
                       "E:ID_FS_LABEL=MY_CARD\nE:ID_FS_LABEL_ENC=MY\\x20CARD\n"
@@ -151,48 +63,48 @@ void TstVolumes::listing_data()
            })
         << true << "MY CARD"
         << "exFAT";
-    QTest::newRow("built-in SD slot") << Setup([](Tree& t) {
+    QTest::newRow("built-in SD slot") << Setup([](SystemTree& t) {
         t.block(t.mmcDisk("mmcblk0", "179:0", "SD") + "/mmcblk0p1", "179:1", "990", "0", true);
         t.mount("179:1", "/dev/mmcblk0p1", "ext4", "sd");
     }) << true << ""
                                       << "ext4";
-    QTest::newRow("eMMC") << Setup([](Tree& t) {
+    QTest::newRow("eMMC") << Setup([](SystemTree& t) {
         t.block(t.mmcDisk("mmcblk1", "179:32", "MMC") + "/mmcblk1p1", "179:33", "990", "0", true);
         t.mount("179:33", "/dev/mmcblk1p1", "ext4", "emmc");
     }) << false << ""
                           << "";
-    QTest::newRow("eMMC boot area") << Setup([](Tree& t) {
+    QTest::newRow("eMMC boot area") << Setup([](SystemTree& t) {
         t.mmcDisk("mmcblk1boot0", "179:64", "SD", "1");
         t.mount("179:64", "/dev/mmcblk1boot0", "vfat", "boot0");
     }) << false << ""
                                     << "";
-    QTest::newRow("eMMC replay-protected area") << Setup([](Tree& t) {
+    QTest::newRow("eMMC replay-protected area") << Setup([](SystemTree& t) {
         t.mmcDisk("mmcblk1rpmb", "179:96", "SD", "1");
         t.mount("179:96", "/dev/mmcblk1rpmb", "vfat", "rpmb");
     }) << false << ""
                                                 << "";
-    QTest::newRow("loop device") << Setup([](Tree& t) {
+    QTest::newRow("loop device") << Setup([](SystemTree& t) {
         t.block("devices/virtual/block/loop0", "7:0", "1000", "1");
         t.mount("7:0", "/dev/loop0", "ext4", "loop");
     }) << false << ""
                                  << "";
-    QTest::newRow("device mapper") << Setup([](Tree& t) {
+    QTest::newRow("device mapper") << Setup([](SystemTree& t) {
         t.block("devices/virtual/block/dm-0", "254:0", "1000", "1");
         t.mount("254:0", "/dev/mapper/card", "ext4", "dm");
     }) << false << ""
                                    << "";
-    QTest::newRow("system disk's other partition") << Setup([](Tree& t) {
+    QTest::newRow("system disk's other partition") << Setup([](SystemTree& t) {
         t.block("devices/pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0/nvme0n1/nvme0n1p1",
                 "259:1", "100", "0", true);
         t.mount("259:1", "/dev/nvme0n1p1", "vfat", "efi");
     }) << false << ""
                                                    << "";
-    QTest::newRow("reader without medium") << Setup([](Tree& t) {
+    QTest::newRow("reader without medium") << Setup([](SystemTree& t) {
         t.usbDisk("sdh", "8:112", "1", "0");
         t.mount("8:112", "/dev/sdh", "vfat", "empty");
     }) << false << ""
                                            << "";
-    QTest::newRow("FireWire disk, ntfs-3g, by-label") << Setup([](Tree& t) {
+    QTest::newRow("FireWire disk, ntfs-3g, by-label") << Setup([](SystemTree& t) {
         const QString unit = "devices/pci0000:00/0000:00:1e.0/fw1/fw1.0";
         t.subsystem(unit, "firewire");
         t.block(t.block(unit + "/host5/target5:0:0/5:0:0:0/block/sdd", "8:48") + "/sdd1", "8:49",
@@ -203,20 +115,20 @@ void TstVolumes::listing_data()
         t.mount("8:49", "/dev/sdd1", "fuseblk", "fw");
     }) << true << "Holiday Photos"
                                                       << "NTFS";
-    QTest::newRow("memory stick, FAT of unknown width") << Setup([](Tree& t) {
+    QTest::newRow("memory stick, FAT of unknown width") << Setup([](SystemTree& t) {
         const QString card = "devices/pci0000:00/0000:00:1c.0/memstick0/memstick0:0000";
         t.subsystem(card, "memstick");
         t.block(card + "/block/mspblk0", "252:0");
         t.mount("252:0", "/dev/mspblk0", "vfat", "ms");
     }) << true << ""
                                                         << "FAT";
-    QTest::newRow("internal reader flagged removable") << Setup([](Tree& t) {
+    QTest::newRow("internal reader flagged removable") << Setup([](SystemTree& t) {
         t.block("devices/pci0000:00/0000:00:17.0/ata3/host2/target2:0:0/2:0:0:0/block/sde", "8:64",
                 "1000", "1");
         t.mount("8:64", "/dev/sde", "ntfs3", "sata");
     }) << true << ""
                                                        << "NTFS";
-    QTest::newRow("anonymous device number, node names the device") << Setup([](Tree& t) {
+    QTest::newRow("anonymous device number, node names the device") << Setup([](SystemTree& t) {
         t.block(t.usbDisk("sdf", "8:80") + "/sdf1", "8:81", "990", "0", true);
         QDir().mkpath(t.root() + "/dev");
         if (mknod(QFile::encodeName(t.root() + "/dev/sdf1").constData(), S_IFBLK | 0600,
@@ -225,7 +137,7 @@ void TstVolumes::listing_data()
         t.mount("0:77", "/dev/sdf1", "btrfs", "btrfs");
     }) << true << ""
                                                                     << "btrfs";
-    QTest::newRow("live system on a USB stick") << Setup([](Tree& t) {
+    QTest::newRow("live system on a USB stick") << Setup([](SystemTree& t) {
         const QString disk = t.usbDisk("sdg", "8:96");
         t.block(disk + "/sdg1", "8:97", "100", "0", true);
         t.block(disk + "/sdg2", "8:98", "800", "0", true);
@@ -239,10 +151,10 @@ void TstVolumes::listing()
 {
     QFETCH(Setup, setup);
     QFETCH(bool, listed);
-    Tree t;
+    SystemTree t;
     systemDisk(t);
     setup(t);
-    qputenv("QUORVELCARD_SYSTEM_ROOT", QFile::encodeName(t.root()));
+    t.activate();
     const auto volumes = platform::listRemovableVolumes();
     QCOMPARE(volumes.size(), std::size_t(listed ? 1 : 0));
     if (!listed)
@@ -260,7 +172,7 @@ void TstVolumes::listing()
 // a folder mounted over is gone; the list is sorted by root.
 void TstVolumes::duplicatesAndOrder()
 {
-    Tree t;
+    SystemTree t;
     systemDisk(t);
     t.block(t.usbDisk("sdb", "8:16") + "/sdb1", "8:17", "990", "0", true);
     t.usbDisk("sdc", "8:32", "1");
@@ -271,7 +183,7 @@ void TstVolumes::duplicatesAndOrder()
     t.mount("8:17", "/dev/sdb1", "vfat", "0-dcim", "/DCIM");
     const QString d = t.mount("8:49", "/dev/sdd1", "vfat", "d-card");
     t.mount("0:60", "tmpfs", "tmpfs", d);
-    qputenv("QUORVELCARD_SYSTEM_ROOT", QFile::encodeName(t.root()));
+    t.activate();
     QStringList roots;
     for (const auto& v : platform::listRemovableVolumes())
         roots << QString::fromStdString(v.root);
@@ -282,17 +194,17 @@ void TstVolumes::duplicatesAndOrder()
 // still that mount; the device behind it is the mounted node on a disk of size x 512 bytes.
 void TstVolumes::roots()
 {
-    Tree t;
+    SystemTree t;
     systemDisk(t);
-    QVERIFY(QDir().mkpath(t.dir.path() + "/card/DCIM"));
-    const QString number = numberOf(t.dir.path() + "/card");
+    QVERIFY(QDir().mkpath(t.folders() + "/card/DCIM"));
+    const QString number = SystemTree::deviceNumberOf(t.folders() + "/card");
     QVERIFY(!number.isEmpty() && number != "8:17");
     const QString disk = t.usbDisk("sdz", "65:144", "0", "62333952");
     t.block(disk + "/sdz1", number, "62332928", "0", true);
     const QString card = t.mount(number, "/dev/sdz1", "exfat", "card");
     t.block(t.usbDisk("sdb", "8:16") + "/sdb1", "8:17", "990", "0", true);
     const QString stale = t.mount("8:17", "/dev/sdb1", "vfat", "stale");
-    qputenv("QUORVELCARD_SYSTEM_ROOT", QFile::encodeName(t.root()));
+    t.activate();
     QCOMPARE(platform::listRemovableVolumes().size(), std::size_t(2));
 
     const struct
