@@ -6,6 +6,7 @@
 #include "platform/volumes.h"
 #include "systemtree.h"
 #include "ui/capacityrules.h"
+#include "ui/launchcheck.h"
 #include "ui/mainwindow.h"
 #include "ui/runtexts.h"
 #include "ui/streamsource.h"
@@ -120,6 +121,7 @@ private slots:
     void sizeHiding();
     void totalSizeLabel_data();
     void totalSizeLabel();
+    void freeSpaceThatEqualsTheNeedIsEnough();
     void elapsedAndRounds_data();
     void elapsedAndRounds();
     void minimumSizeFollowsScreen_data();
@@ -259,6 +261,12 @@ void TestUi::totalSizeLabel()
     QCOMPARE(
         CapacityRules::totalSizeText(testSize, streams, fullCap, blockSize, freeBytes, iterations),
         text);
+}
+
+void TestUi::freeSpaceThatEqualsTheNeedIsEnough()
+{
+    QVERIFY(!LaunchCheck::freeSpace(5 * GiB, 5 * GiB).refused());
+    QVERIFY(LaunchCheck::freeSpace(5 * GiB + 1, 5 * GiB).refused());
 }
 
 void TestUi::elapsedAndRounds_data()
