@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/driveformatter.h"
+#include "platform/win32drive.h"
 
 #include <cstdint>
 #include <string>
@@ -15,20 +16,6 @@ constexpr std::uint32_t ShFmtError = 0xFFFFFFFFu;
 constexpr std::uint32_t ShFmtCancel = 0xFFFFFFFEu;
 constexpr std::uint32_t ShFmtNoFormat = 0xFFFFFFFDu;
 } // namespace win32
-
-// The shell's drive number (0 for A) of a root "X:\..." with a letter X; -1 for any other
-// root, which the shell's format dialog cannot take.
-inline int win32DriveNumber(const std::string& root)
-{
-    if (root.size() < 3 || root[1] != ':' || root[2] != '\\')
-        return -1;
-    const char c = root[0];
-    if (c >= 'a' && c <= 'z')
-        return c - 'a';
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    return -1;
-}
 
 // What the shell's format dialog ended with; every value but the three errors is the
 // identifier of the new format, a success.

@@ -148,9 +148,9 @@ void runFormat(QDBusConnection& bus, const UdisksFormatRequest& request, UdisksF
 {
     Session session(bus, result);
     QVariantList reply;
-    const QVariantMap spec{{QStringLiteral("path"), QString::fromStdString(request.devicePath)}};
+    const QVariantMap device{{QStringLiteral("path"), QString::fromStdString(request.devicePath)}};
     if (!session.call(ManagerPath, ManagerInterface, QStringLiteral("ResolveDevice"),
-                      {spec, QVariantMap()}, false, reply))
+                      {device, QVariantMap()}, false, reply))
         return;
     const auto objects =
         reply.isEmpty() ? QList<QDBusObjectPath>() : qdbus_cast<QList<QDBusObjectPath>>(reply[0]);

@@ -1,6 +1,7 @@
 // Removable volumes through the Windows volume services: drive letters from the drive mask,
 // only the removable drive type, names and sizes of each such drive.
 #include "platform/volumes.h"
+#include "platform/win32drive.h"
 
 #include <windows.h>
 
@@ -33,14 +34,7 @@ std::string toUtf8(const wchar_t* wide)
 // folder below a drive root is not a volume root.
 int letterIndex(const std::string& root)
 {
-    if (root.size() != 3 || root[1] != ':' || root[2] != '\\')
-        return -1;
-    const char c = root[0];
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a';
-    return -1;
+    return root.size() == 3 ? win32DriveNumber(root) : -1;
 }
 
 bool isRemovableLetter(DWORD mask, int index)
