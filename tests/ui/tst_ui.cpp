@@ -121,7 +121,7 @@ private slots:
     void sizeHiding();
     void totalSizeLabel_data();
     void totalSizeLabel();
-    void freeSpaceThatEqualsTheNeedIsEnough();
+    void launchChecks();
     void elapsedAndRounds_data();
     void elapsedAndRounds();
     void minimumSizeFollowsScreen_data();
@@ -263,8 +263,27 @@ void TestUi::totalSizeLabel()
         text);
 }
 
-void TestUi::freeSpaceThatEqualsTheNeedIsEnough()
+// The checks behind the window's refusals, at their boundaries: the largest file a small card
+// takes, and free space that just suffices.
+void TestUi::launchChecks()
 {
+    const qint64 limit = CapacityRules::SmallCardMaxFile;
+    LaunchRequest r;
+    r.testSize = limit;
+    r.blockSize = MiB;
+    r.streamCount = 3;
+    r.capacity = 16 * quint64(GiB);
+    LaunchPlan plan;
+    QVERIFY(!LaunchCheck::plan(r, plan).refused());
+    QCOMPARE(plan.required, 3 * quint64(limit));
+    r.testSize = limit + MiB;
+    QVERIFY(LaunchCheck::plan(r, plan).refused());
+    r.capacity = 64 * quint64(GiB);
+    QVERIFY(!LaunchCheck::plan(r, plan).refused());
+    r.randomMode = false;
+    r.sourcePaths = QStringList{QDir::tempPath() + "/no such file.mp4"};
+    QVERIFY(LaunchCheck::plan(r, plan).refused());
+
     QVERIFY(!LaunchCheck::freeSpace(5 * GiB, 5 * GiB).refused());
     QVERIFY(LaunchCheck::freeSpace(5 * GiB + 1, 5 * GiB).refused());
 }
