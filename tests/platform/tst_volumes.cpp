@@ -115,13 +115,13 @@ void TstVolumes::listing_data()
         t.mount("8:49", "/dev/sdd1", "fuseblk", "fw");
     }) << true << "Holiday Photos"
                                                       << "NTFS";
-    QTest::newRow("memory stick, FAT of unknown width") << Setup([](SystemTree& t) {
+    QTest::newRow("memory stick, msdos FAT of unknown width") << Setup([](SystemTree& t) {
         const QString card = "devices/pci0000:00/0000:00:1c.0/memstick0/memstick0:0000";
         t.subsystem(card, "memstick");
         t.block(card + "/block/mspblk0", "252:0");
-        t.mount("252:0", "/dev/mspblk0", "vfat", "ms");
+        t.mount("252:0", "/dev/mspblk0", "msdos", "ms");
     }) << true << ""
-                                                        << "FAT";
+                                                              << "FAT";
     QTest::newRow("internal reader flagged removable") << Setup([](SystemTree& t) {
         t.block("devices/pci0000:00/0000:00:17.0/ata3/host2/target2:0:0/2:0:0:0/block/sde", "8:64",
                 "1000", "1");
