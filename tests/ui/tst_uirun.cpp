@@ -158,12 +158,12 @@ void TestUiRun::wholeTest()
     QCOMPARE(table->rowCount(), 3);
     const double writeAvg = ui.cell(0, ResultsTable::WriteColumn).toDouble();
     const double readAvg = ui.cell(0, ResultsTable::ReadColumn).toDouble();
-    // The throttle lets a phase's first requests through above the cap, which a short phase
-    // shows in its average (read once came out 3.4 % high); tst_e2e holds the engine's figures
-    // to 3 %, here they only have to reach the window.
-    QVERIFY2(qAbs(writeAvg - writeCap) <= 0.05 * writeCap,
+    // The throttle lets a phase's first requests through above the cap, which the short read
+    // phase shows in its average (once 3.4 % high). 4 % still catches MB taken for MiB (4.6 %
+    // and more either way).
+    QVERIFY2(qAbs(writeAvg - writeCap) <= 0.03 * writeCap,
              qPrintable(QString("write %1 against cap %2").arg(writeAvg).arg(writeCap)));
-    QVERIFY2(qAbs(readAvg - readCap) <= 0.05 * readCap,
+    QVERIFY2(qAbs(readAvg - readCap) <= 0.04 * readCap,
              qPrintable(QString("read %1 against cap %2").arg(readAvg).arg(readCap)));
     // The streams share the card: their averages add up to about the total.
     const double streamSum = ui.cell(1, ResultsTable::WriteColumn).toDouble() +
