@@ -1,76 +1,32 @@
+#include "analysis/settingsvalue.h"
 #include "analysis/testsettings.h"
-#include "analysis/verdictrulesdialog.h"
 #include "analysis/verdictsettings.h"
-#include "i18n/catalogue.h"
-#include "i18n/i18n.h"
 
-#include <QApplication>
-#include <QDialogButtonBox>
-#include <QDoubleSpinBox>
-#include <QFile>
-#include <QLabel>
-#include <QPushButton>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-
-Q_DECLARE_METATYPE(TestSettings)
 
 namespace {
 
-// The fields that differ from a first run's as "name=value", each double in the shortest form
-// that reads back to the same bits, so a failure names the field and shows any stray bit.
+// The fields that differ from a first run's as "name=value", each in the shortest form that reads
+// back to the same bits, so a failure names the field and shows any stray bit.
 QString changes(const VerdictRules& r, bool enableRead = false)
 {
     const VerdictRules d;
-    // clang-format off
-#define FIELD(name) {#name, {r.name, d.name}}
-    const std::pair<const char*, std::pair<double, double>> fields[] = {
-        FIELD(jitterFail), FIELD(jitterWarn), FIELD(cvFail), FIELD(cvWarn), FIELD(dropFail),
-        FIELD(dropWarn), FIELD(minSpeedMult), FIELD(perStreamWrite), FIELD(perStreamRead),
-        FIELD(aggWriteFail), FIELD(aggWriteWarn), FIELD(aggReadFail), FIELD(aggReadWarn),
-        FIELD(slcTrim), FIELD(fullCap), FIELD(iterCount), FIELD(rollVerify), {"enableRead", {enableRead, false}}};
-#undef FIELD
-    // clang-format on
     QStringList out;
-    for (const auto& f : fields) {
-        if (!(f.second.first == f.second.second)) // NaN shows too
-            out << QStringLiteral("%1=%2").arg(
-                QLatin1String(f.first),
-                QString::number(f.second.first, 'g', QLocale::FloatingPointShortest));
-    }
-    return out.join(QLatin1Char(' '));
-}
-
-QVector<int> describe(const TestSettings& t)
-{
-    return {t.externalFiles, t.sizeIndex, t.streamCount, t.blockIndex};
-}
-
-QPushButton* buttonWithRole(QDialog& dialog, QDialogButtonBox::ButtonRole role)
-{
-    auto* box = dialog.findChild<QDialogButtonBox*>();
-    for (QAbstractButton* b : box ? box->buttons() : QList<QAbstractButton*>()) {
-        if (box->buttonRole(b) == role)
-            return qobject_cast<QPushButton*>(b);
-    }
-    return nullptr;
-}
-
-// Runs the dialog modally and clicks the buttons of roles in turn once it is up.
-int execClicking(VerdictRulesDialog& dialog, QList<QDialogButtonBox::ButtonRole> roles)
-{
-    QTimer::singleShot(0, &dialog, [&dialog, roles] {
-        for (QDialogButtonBox::ButtonRole role : roles) {
-            if (QPushButton* b = buttonWithRole(dialog, role))
-                b->click();
-        }
-        if (dialog.isVisible()) // a missing OK or Cancel must not hang the test
-            dialog.done(-1);
-    });
-    return dialog.exec();
+    const auto add = [&out](const char* name, double value, double first) {
+        if (!(value == first)) // NaN shows too
+            out << name + QString::number(value, 'g', QLocale::FloatingPointShortest);
+    };
+    // clang-format off
+#define F(x) add(#x "=", r.x, d.x)
+    F(jitterFail); F(jitterWarn); F(cvFail); F(cvWarn); F(dropFail); F(dropWarn);
+    F(minSpeedMult); F(perStreamWrite); F(perStreamRead); F(aggWriteFail); F(aggWriteWarn);
+    F(aggReadFail); F(aggReadWarn); F(slcTrim); F(fullCap); F(iterCount); F(rollVerify);
+#undef F
+    // clang-format on
+    add("enableRead=", enableRead, false);
+    return out.join(' ');
 }
 
 } // namespace
@@ -82,164 +38,80 @@ class TestSettingsGroups : public QObject
     QTemporaryDir m_dir;
     int m_files = 0;
 
-    // A settings file of its own per case with the given text, so no case sees another's.
+    // A settings file of its own per case, so no case sees another's.
     QString iniFile(const QString& text)
     {
-        const QString path = m_dir.filePath(QStringLiteral("case%1.ini").arg(++m_files));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
-            return QString();
-        return path;
+        QFile file(m_dir.filePath(QStringLiteral("case%1.ini").arg(++m_files)));
+        const bool written = file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0;
+        return written ? file.fileName() : QString();
     }
 
 private slots:
-    void initTestCase()
+    // The verdict group (fields that differ from a first run; plausible values are kept) and the
+    // test set-up, read over controls at {external, 2, 2, 4}, 7 sizes, 1..16 streams, 8 blocks.
+    void load_data()
     {
-        QVERIFY(m_dir.isValid());
-        static QHash<QString, QString> english = Catalogue::buildTable(English);
-        qApp->installTranslator(new I18n::Translator(&english, qApp));
-    }
-
-    void verdictLoad_data()
-    {
-        QTest::addColumn<QString>("group");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("first run") << QString() << QString();
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<QVector<int>>("test");
         QTest::newRow("stored values")
-            << "enableRead=true\njitterFail=0.7\ncvWarn=0.30000000000000004\nminSpeedMult=0.25\n"
-               "aggReadWarn=55.5\nslcTrim=false\nfullCap=true\niterCount=7\nperStreamWrite=12.5\n"
-               "rollVerify=true"
-            << "jitterFail=0.7 cvWarn=0.30000000000000004 minSpeedMult=0.25 perStreamWrite=12.5 "
-               "aggReadWarn=55.5 slcTrim=0 fullCap=1 iterCount=7 rollVerify=1 enableRead=1";
-        QTest::newRow("clamped up") << "iterCount=0\nperStreamRead=-3"
-                                    << "perStreamRead=0";
-        QTest::newRow("clamped down") << "iterCount=150\nperStreamWrite=5000"
-                                      << "perStreamWrite=2000 iterCount=99";
-        // Beyond the editors but plausible: kept, for the dialog to show clamped.
-        QTest::newRow("beyond the editors") << "jitterFail=7\nminSpeedMult=0.05\naggReadWarn=2500"
-                                            << "jitterFail=7 minSpeedMult=0.05 aggReadWarn=2500";
+            << "[verdict]\nenableRead=true\njitterFail=7\ncvWarn=0.30000000000000004\n"
+               "minSpeedMult=0.05\naggReadWarn=2500\nslcTrim=false\nfullCap=true\niterCount=7\n"
+               "perStreamWrite=12.5\nrollVerify=true\n"
+               "[testSettings]\ntestMode=1\ntestSizeIndex=6\nstreamCount=16\nblockIndex=0"
+            << "jitterFail=7 cvWarn=0.30000000000000004 minSpeedMult=0.05 perStreamWrite=12.5 "
+               "aggReadWarn=2500 slcTrim=0 fullCap=1 iterCount=7 rollVerify=1 enableRead=1"
+            << QVector<int>{1, 6, 16, 0};
+        QTest::newRow("blanks inside quotes")
+            << "[verdict]\nenableRead=\" TRUE \"\nslcTrim=\"\t0 \"\n"
+               "[testSettings]\ntestMode=\" 1\"\ntestSizeIndex=\"3 \""
+            << "slcTrim=0 enableRead=1" << QVector<int>{1, 3, 2, 4};
+        QTest::newRow("clamped up, below the lists")
+            << "[verdict]\niterCount=0\nperStreamRead=-3\n"
+               "[testSettings]\ntestMode=-1\ntestSizeIndex=-1\nstreamCount=0\nblockIndex=-1"
+            << "perStreamRead=0" << QVector<int>{0, 2, 2, 4};
+        QTest::newRow("clamped down, above the lists")
+            << "[verdict]\niterCount=150\nperStreamWrite=5000\n"
+               "[testSettings]\ntestMode=2\ntestSizeIndex=7\nstreamCount=17\nblockIndex=8"
+            << "perStreamWrite=2000 iterCount=99" << QVector<int>{0, 2, 2, 4};
         QTest::newRow("garbage")
-            << "enableRead=yes\njitterFail=abc\njitterWarn=nan\ncvFail=inf\ncvWarn=-inf\n"
-               "dropFail=1e999\ndropWarn=-0.1\nminSpeedMult=-0.5\naggWriteFail=1e300\n"
-               "aggWriteWarn=@Invalid()\naggReadFail=1, 2\naggReadWarn=\nslcTrim=maybe\n"
-               "fullCap=2\niterCount=abc\nperStreamWrite=nan\nperStreamRead=inf\n"
-            << QString();
+            << "[verdict]\nenableRead=yes\njitterFail=abc\njitterWarn=nan\ncvFail=inf\n"
+               "cvWarn=-inf\ndropFail=1e999\ndropWarn=-0.1\nminSpeedMult=-0.5\n"
+               "aggWriteFail=1e300\naggWriteWarn=@Invalid()\naggReadFail=1, 2\naggReadWarn=\n"
+               "slcTrim=maybe\nfullCap=2\niterCount=abc\nperStreamWrite=nan\nperStreamRead=inf\n"
+               "[testSettings]\ntestMode=external\ntestSizeIndex=1.5\nstreamCount=4294967298\n"
+               "blockIndex=nan"
+            << QString() << QVector<int>{0, 2, 2, 4};
     }
 
-    void verdictLoad()
+    void load()
     {
-        QFETCH(QString, group);
-        QFETCH(QString, expected);
-        const QString path = iniFile(QStringLiteral("[verdict]\n") + group);
-        QSettings settings(path, QSettings::IniFormat);
+        QFETCH(QString, ini);
+        QFETCH(QString, verdict);
+        QSettings settings(iniFile(ini), QSettings::IniFormat);
         const VerdictSettings loaded = VerdictSettings::load(settings);
-        QCOMPARE(changes(loaded.rules, loaded.enableRead), expected);
+        QCOMPARE(changes(loaded.rules, loaded.enableRead), verdict);
+        const TestSettings t = TestSettings::load(settings, {true, 2, 2, 4}, {7, 1, 16, 8});
+        QTEST((QVector<int>{t.externalFiles, t.sizeIndex, t.streamCount, t.blockIndex}), "test");
 
-        // Whatever was loaded is saved as all keys of the group and reads back identically, to the
-        // last bit of every double.
+        // Saved as all keys of the group, it reads back to the last bit of every double.
         QSettings out(iniFile(QString()), QSettings::IniFormat);
         loaded.save(out);
         out.sync();
-        out.beginGroup(QStringLiteral("verdict"));
-        QCOMPARE(out.childKeys().size(), 18);
-        out.endGroup();
+        QCOMPARE(out.allKeys().size(), 18);
         QSettings reread(out.fileName(), QSettings::IniFormat);
         const VerdictSettings again = VerdictSettings::load(reread);
-        QCOMPARE(changes(again.rules, again.enableRead), expected);
+        QCOMPARE(changes(again.rules, again.enableRead), verdict);
     }
 
-    void testLoad_data()
+    // The loaders check ranges too, so only the readers themselves show a non-finite number.
+    void nonFiniteRefused()
     {
-        QTest::addColumn<QString>("group");
-        QTest::addColumn<TestSettings>("expected");
-        // The controls stand at {external, 2, 2, 4} before loading; the limits are 7 sizes,
-        // 1..16 streams and 8 blocks.
-        QTest::newRow("first run") << QString() << TestSettings{false, 2, 2, 4};
-        QTest::newRow("all applied") << "testMode=1\ntestSizeIndex=6\nstreamCount=16\nblockIndex=0"
-                                     << TestSettings{true, 6, 16, 0};
-        QTest::newRow("mode 2, beyond the lists")
-            << "testMode=2\ntestSizeIndex=7\nstreamCount=17\nblockIndex=8"
-            << TestSettings{false, 2, 2, 4};
-        QTest::newRow("below the lists")
-            << "testMode=-1\ntestSizeIndex=-1\nstreamCount=0\nblockIndex=-1"
-            << TestSettings{false, 2, 2, 4};
-        QTest::newRow("garbage")
-            << "testMode=external\ntestSizeIndex=1.5\nstreamCount=4294967298\nblockIndex=nan"
-            << TestSettings{false, 2, 2, 4};
-    }
-
-    void testLoad()
-    {
-        QFETCH(QString, group);
-        QFETCH(TestSettings, expected);
-        const TestSettings::Limits limits{7, 1, 16, 8};
-        QSettings settings(iniFile(QStringLiteral("[testSettings]\n") + group),
-                           QSettings::IniFormat);
-        QCOMPARE(describe(TestSettings::load(settings, TestSettings{true, 2, 2, 4}, limits)),
-                 describe(expected));
-    }
-
-    void dialogClampsStoredValues()
-    {
-        // jitterFail 7.0, cvWarn 0.07, minSpeedMult 0.05, aggReadWarn 12.345, iterCount 150.
-        VerdictRulesDialog dialog{VerdictRules{7.0, 0.45, 0.5, 0.07, 0.2, 0.1, 0.05, 5, 10, 10, 20,
-                                               10, 12.345, true, false, 150}};
-        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("jitterFailSpin")->text(),
-                 QStringLiteral("500.0 %"));
-        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("minSpeedMultSpin")->text(),
-                 QStringLiteral("0.10"));
-        QCOMPARE(execClicking(dialog, {QDialogButtonBox::AcceptRole}), int(QDialog::Accepted));
-        QCOMPARE(changes(dialog.rules()),
-                 QStringLiteral("jitterFail=5 cvWarn=0.07 minSpeedMult=0.1 aggReadWarn=12.3 "
-                                "iterCount=99"));
-    }
-
-    void dialogRestoreDefaults_data()
-    {
-        QTest::addColumn<int>("closeRole");
-        QTest::addColumn<int>("result");
-        QTest::newRow("cancel") << int(QDialogButtonBox::RejectRole) << int(QDialog::Rejected);
-        QTest::newRow("ok") << int(QDialogButtonBox::AcceptRole) << int(QDialog::Accepted);
-    }
-
-    void dialogRestoreDefaults()
-    {
-        QFETCH(int, closeRole);
-        QFETCH(int, result);
-        VerdictRules edited; // a first run: per-stream write minimum 5.0
-        edited.fullCap = true;
-        edited.dropWarn = 0.15;
-        VerdictRulesDialog dialog(edited);
-        QCOMPARE(execClicking(dialog, {QDialogButtonBox::ResetRole,
-                                       QDialogButtonBox::ButtonRole(closeRole)}),
-                 result);
-        // The editors hold the defaults either way; only OK hands them on.
-        QCOMPARE(changes(dialog.rules()), QStringLiteral("perStreamWrite=10"));
-    }
-
-    void dialogRichText()
-    {
-        VerdictRulesDialog dialog{VerdictRules()};
-        // Labels carrying markup or entities must show as rich text, not as their source.
-        for (QLabel* label : dialog.findChildren<QLabel*>()) {
-            if (label->text().contains(QRegularExpression(QStringLiteral("[<&]"))))
-                QCOMPARE(label->textFormat(), Qt::RichText);
-        }
+        double d = 1;
+        for (const QVariant& v : {QVariant("nan"), QVariant(" -inf"), QVariant(qQNaN())})
+            QVERIFY2(!SettingsValue::toDouble(v, &d) && d == 1, qPrintable(v.toString()));
     }
 };
 
-int main(int argc, char* argv[])
-{
-    // Nothing here may touch the user's own store: the default one goes to a private folder.
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quorvel"));
-    QCoreApplication::setApplicationName(QStringLiteral("QuorvelCard"));
-    TestSettingsGroups tests;
-    return QTest::qExec(&tests, argc, argv);
-}
-
+QTEST_MAIN(TestSettingsGroups)
 #include "tst_settings.moc"
