@@ -14,29 +14,33 @@ namespace {
 
 constexpr quint64 GiB = 1024ull * 1024 * 1024;
 
+// A helper program, asked to stop (and clean up after itself) at the end.
+struct Process : QProcess
+{
+    ~Process() override { terminate(), waitForFinished(10000); }
+};
+
 // A bus daemon of the test's own; no service files, so nothing is ever started on demand.
 struct PrivateBus
 {
     QTemporaryDir dir;
-    QProcess daemon;
+    Process daemon;
     QString address;
     explicit PrivateBus(const char* type = "session")
     {
         QFile conf(dir.filePath("bus.conf"));
-        conf.open(QIODevice::WriteOnly);
+        conf.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
         conf.write(QString("<busconfig><type>%1</type><listen>unix:path=%2</listen><auth>EXTERNAL"
                            "</auth><policy context=\"default\"><allow own=\"*\"/><allow "
                            "send_destination=\"*\"/><allow receive_sender=\"*\"/></policy>"
                            "</busconfig>")
                        .arg(type, dir.filePath("socket"))
                        .toUtf8());
-        conf.close();
         daemon.start("dbus-daemon", {"--config-file=" + conf.fileName(), "--nofork", "--nopidfile",
                                      "--print-address"});
         if (daemon.waitForReadyRead(10000))
             address = QString::fromUtf8(daemon.readLine()).trimmed();
     }
-    ~PrivateBus() { daemon.terminate(), daemon.waitForFinished(5000); }
 };
 
 // Stands in for udisksd: one card object, calls recorded. The flags set its behaviour:
@@ -162,7 +166,7 @@ void TestFormat::realUdisks()
         QStandardPaths::findExecutable("mkfs.exfat").isEmpty())
         QSKIP("needs root, udisks2, udev and exfatprogs");
     PrivateBus bus("system"); // udisks serves only a system bus
-    QProcess udev, daemon;    // stopped last; the guards below undo the rest in reverse order
+    Process udev, daemon;     // stopped last; the guards below undo the rest in reverse order
     if (!run("udevadm", {"control", "--ping", "-t", "2"})) {
         udev.start(udevd, QStringList());
         QTRY_VERIFY_WITH_TIMEOUT(run("udevadm", {"control", "--ping", "-t", "2"}), 10000);
@@ -173,11 +177,10 @@ void TestFormat::realUdisks()
     QVERIFY(run("truncate", {"-s", "1G", image}) &&
             run("mkfs.ext4", {"-q", "-L", "DASHCAM", image}) &&
             run("losetup", {"-f", "--show", image}, &loop));
-    const auto detach = qScopeGuard([&] { run("losetup", {"-d", loop}); });
     // udisks treats loop devices as system disks unless udev says otherwise.
     QFile rule("/run/udev/rules.d/99-quorvelcard-format-test.rules");
-    const auto unrule = qScopeGuard([&] {
-        rule.remove(), run("udevadm", {"control", "--reload"});
+    const auto detach = qScopeGuard([&] {
+        run("losetup", {"-d", loop}), rule.remove(), run("udevadm", {"control", "--reload"});
     });
     QVERIFY(QDir().mkpath("/run/udev/rules.d") && rule.open(QIODevice::WriteOnly));
     rule.write("KERNEL==\"" + loop.mid(5) + "\", ENV{UDISKS_SYSTEM}=\"0\"\n");
@@ -193,9 +196,9 @@ void TestFormat::realUdisks()
         const platform::UdisksFormatRequest request{
             loop.toStdString(), bytes, {}, bus.address.toStdString()};
         platform::UdisksFormatResult result; // Unsupported while udisks is still starting
-        QTRY_VERIFY_WITH_TIMEOUT((result = platform::formatWithUdisks(request)).outcome !=
-                                     FormatOutcome::Unsupported,
-                                 20000);
+        QTRY_VERIFY2_WITH_TIMEOUT((result = platform::formatWithUdisks(request)).outcome !=
+                                      FormatOutcome::Unsupported,
+                                  result.detail.c_str(), 60000);
         QByteArray probe;
         QVERIFY(run("blkid", {"-o", "export", loop}, &probe));
         QVERIFY2((probe + "\n").contains("\nTYPE=" + QByteArray(type) + "\n") &&

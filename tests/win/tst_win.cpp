@@ -45,8 +45,7 @@ void testBlocks()
     const fs::path path = Dir / fs::u8path("测试 Größe ✓.dat");
     platform::AlignedBuffer buffer(2 * Block + 4096);
     auto* data = static_cast<unsigned char*>(buffer.data());
-    if (!CHECK(data && reinterpret_cast<std::uintptr_t>(data) % 4096 == 0))
-        return;
+    CHECK(data && reinterpret_cast<std::uintptr_t>(data) % 4096 == 0);
     UnbufferedFile f;
     Bytes written;
     for (std::size_t blocks : {7, 5}) { // bytes that differ from block to block and file to file
@@ -80,15 +79,14 @@ void testBlocks()
     CHECK(!f.isOpen() && !f.readBlock(data, Block) && f.lastError() != 0);
 }
 
-// The exact CreateFileW arguments: GENERIC_READ 0x80000000, GENERIC_WRITE 0x40000000,
-// FILE_SHARE_READ 1, CREATE_ALWAYS 2, OPEN_EXISTING 3, FILE_FLAG_WRITE_THROUGH 0x80000000,
-// FILE_FLAG_NO_BUFFERING 0x20000000, FILE_FLAG_SEQUENTIAL_SCAN 0x08000000.
+// The exact CreateFileW arguments: access, share mode, disposition and flags (write-through
+// 0x80000000, no buffering 0x20000000, sequential scan 0x08000000).
 void testOpenArguments()
 {
     const platform::Win32OpenArgs expected[] = {
-        {0x80000000u, 1, 3, 0x28000000u}, // ReadBack
+        {0x80000000u, 1, 3, 0x28000000u}, // ReadBack: GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING
         {0x80000000u, 1, 3, 0x08000000u}, // CopySource
-        {0x40000000u, 0, 2, 0xA8000000u}, // WriteTarget
+        {0x40000000u, 0, 2, 0xA8000000u}, // WriteTarget: GENERIC_WRITE, no sharing, CREATE_ALWAYS
     };
     for (Purpose p : {Purpose::ReadBack, Purpose::CopySource, Purpose::WriteTarget}) {
         const auto a = platform::win32OpenArgs(p);
