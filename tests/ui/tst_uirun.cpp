@@ -195,13 +195,12 @@ private slots:
                      qPrintable(QString("%1 at %2").arg(prefix).arg(v)));
         }
         QVERIFY(seen.contains({100, "Round 3/3"}));
-        QVERIFY(ui.log().contains("—— Starting round 2/3 ——"));
+        QVERIFY(ui.log().contains("—— Starting round 3/3 ——"));
         // The engine skips the small file; the window's streams are the two it keeps.
         QVERIFY(ui.log().contains("Skipping file (smaller than block size): " +
                                   sources.filePath("small.bin")));
         QCOMPARE(ui.cell(1, 0) + ui.cell(2, 0), QString("#1  a.bin#2  b.bin"));
         QCOMPARE(ui.get<SpeedChartWidget>("speedChart")->names(), QStringList({"a.bin", "b.bin"}));
-        QVERIFY(ui.cell(2, WriteCol).toDouble() > 0);
 
         // A full card ends the run after the round it happens in.
         ui.click("randomRadio");
