@@ -12,47 +12,32 @@ class TstVolumes : public QObject
 {
     Q_OBJECT
 
-    // Every tree has an NVMe system disk mounted at "/".
-    static void systemDisk(SystemTree& t)
-    {
-        const QString disk =
-            t.block("devices/pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0/nvme0n1", "259:0");
-        t.block(disk + "/nvme0n1p1", "259:1", "100", "0", true);
-        t.block(disk + "/nvme0n1p2", "259:2", "900", "0", true);
-        t.mount("259:2", "/dev/nvme0n1p2", "ext4", "/");
-    }
-
 private slots:
     void cleanup() { SystemTree::deactivate(); }
 
     // Every kind of device in one system: those a card can be on are offered once each, sorted
-    // by root, with label, file system and size; the rest never.
+    // by root, with label, file system and size; the rest never. Listed, in order: a USB stick's
+    // partition labelled by udev, mounted twice and in part (offered where all of it is mounted,
+    // at the first such folder); a card in a USB reader without a partition table, a blank in
+    // label and folder; a built-in SD slot; a FireWire disk under ntfs-3g labelled by a by-label
+    // link; a memory stick with a FAT of unknown width; an internal reader flagged removable; an
+    // anonymous device number whose mounted node names the device.
     void listing()
     {
         SystemTree t;
-        systemDisk(t);
         QStringList want;
-        // A USB stick's partition, labelled by udev, mounted twice and in part: offered where
-        // all of it is mounted, at the first such folder.
         t.block(t.usbDisk("sdb", "8:16") + "/sdb1", "8:17", "990", "0", true);
         t.file("run/udev/data/b8:17",
                "E:ID_FS_TYPE=vfat\nE:ID_FS_VERSION=FAT32\nE:ID_FS_LABEL=CAM\n");
         t.mount("8:17", "/dev/sdb1", "vfat", "b-stick");
         want << t.mount("8:17", "/dev/sdb1", "vfat", "a-stick") + "/\tCAM\tFAT32";
         t.mount("8:17", "/dev/sdb1", "vfat", "0-dcim", "/DCIM");
-        // A card in a USB reader without a partition table; a blank in label and folder.
         t.usbDisk("sdc", "8:32", "1");
         t.file("run/udev/data/b8:32",
                "E:ID_FS_LABEL=MY_CARD\nE:ID_FS_LABEL_ENC=MY\\x20CARD\nE:ID_FS_TYPE=exfat\n");
         want << t.mount("8:32", "/dev/sdc", "exfat", "c-MY CARD\\x") + "/\tMY CARD\texFAT";
-        // A built-in SD slot; the boot and replay-protected areas of an eMMC are not.
         t.block(t.mmcDisk("mmcblk0", "179:0", "SD") + "/mmcblk0p1", "179:1", "990", "0", true);
         want << t.mount("179:1", "/dev/mmcblk0p1", "ext4", "d-sd") + "/\t\text4";
-        t.mmcDisk("mmcblk1boot0", "179:64", "SD", "1");
-        t.mount("179:64", "/dev/mmcblk1boot0", "vfat", "boot0");
-        t.mmcDisk("mmcblk1rpmb", "179:96", "SD", "1");
-        t.mount("179:96", "/dev/mmcblk1rpmb", "vfat", "rpmb");
-        // A FireWire disk under ntfs-3g, its label from a by-label link.
         const QString unit = "devices/pci0000:00/0000:00:1e.0/fw1/fw1.0";
         t.subsystem(unit, "firewire");
         t.block(t.block(unit + "/host5/target5:0:0/5:0:0:0/block/sdd", "8:48") + "/sdd1", "8:49",
@@ -61,23 +46,25 @@ private slots:
         t.link("dev/disk/by-label/Other", "../../sde1");
         t.link("dev/disk/by-label/Holiday\\x20Photos", "../../sdd1");
         want << t.mount("8:49", "/dev/sdd1", "fuseblk", "e-fw") + "/\tHoliday Photos\tNTFS";
-        // A memory stick with a FAT of unknown width.
         const QString ms = "devices/pci0000:00/0000:00:1c.0/memstick0/memstick0:0000";
         t.subsystem(ms, "memstick");
         t.block(ms + "/block/mspblk0", "252:0");
         want << t.mount("252:0", "/dev/mspblk0", "msdos", "f-ms") + "/\t\tFAT";
-        // An internal reader flagged removable.
         t.block("devices/pci0000:00/0000:00:17.0/ata3/host2/target2:0:0/2:0:0:0/block/sde", "8:64",
                 "1000", "1");
         want << t.mount("8:64", "/dev/sde", "ntfs3", "g-sata") + "/\t\tNTFS";
-        // An anonymous device number: the mounted node names the device.
         t.block(t.usbDisk("sdf", "8:80") + "/sdf1", "8:81", "990", "0", true);
         QDir().mkpath(t.root() + "/dev");
         if (mknod(QFile::encodeName(t.root() + "/dev/sdf1").constData(), S_IFBLK | 0600,
                   makedev(8, 81)) == 0)
             want << t.mount("0:77", "/dev/sdf1", "btrfs", "h-btrfs") + "/\t\tbtrfs";
-        // A USB stick mounted over is gone; a reader without a medium, a loop device, a device
-        // mapper and the system disk's other partition are never offered.
+        // Never offered: an eMMC's boot and replay-protected areas, a USB stick mounted over, a
+        // reader without a medium, a loop device, a device mapper, an NVMe partition, an eMMC,
+        // and a live system's USB stick, mounted over "/".
+        t.mmcDisk("mmcblk1boot0", "179:64", "SD", "1");
+        t.mount("179:64", "/dev/mmcblk1boot0", "vfat", "boot0");
+        t.mmcDisk("mmcblk1rpmb", "179:96", "SD", "1");
+        t.mount("179:96", "/dev/mmcblk1rpmb", "vfat", "rpmb");
         t.block(t.usbDisk("sdi", "8:128") + "/sdi1", "8:129", "990", "0", true);
         t.mount("0:60", "tmpfs", "tmpfs", t.mount("8:129", "/dev/sdi1", "vfat", "i-over"));
         t.usbDisk("sdh", "8:112", "1", "0");
@@ -86,7 +73,21 @@ private slots:
         t.mount("7:0", "/dev/loop0", "ext4", "loop");
         t.block("devices/virtual/block/dm-3", "253:3", "1000", "1");
         t.mount("253:3", "/dev/mapper/card", "ext4", "dm");
+        t.block("devices/pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0/nvme0n1/nvme0n1p1",
+                "259:1", "100", "0", true);
         t.mount("259:1", "/dev/nvme0n1p1", "vfat", "efi");
+        const QString emmc = "devices/platform/fe320000.mmc/mmc_host/mmc1/mmc1:0001";
+        t.file("sys/" + emmc + "/type", "MMC\n");
+        t.subsystem(emmc, "mmc");
+        t.link("sys/" + emmc + "/block/mmcblk1/device", "/sys/" + emmc);
+        t.block(t.block(emmc + "/block/mmcblk1", "179:32") + "/mmcblk1p1", "179:33", "990", "0",
+                true);
+        t.mount("179:33", "/dev/mmcblk1p1", "ext4", "emmc");
+        const QString live = t.usbDisk("sdg", "8:96");
+        t.block(live + "/sdg1", "8:97", "100", "0", true);
+        t.block(live + "/sdg2", "8:98", "800", "0", true);
+        t.mount("8:98", "/dev/sdg2", "ext4", "/");
+        t.mount("8:97", "/dev/sdg1", "vfat", "live-efi");
         // A card whose folder is the mount it claims to be, on a disk of 62333952 x 512 bytes.
         QVERIFY(QDir().mkpath(t.folders() + "/z-card/DCIM"));
         const QString number = SystemTree::deviceNumberOf(t.folders() + "/z-card");
@@ -115,22 +116,6 @@ private slots:
             QVERIFY(root != card || (device.devicePath == "/dev/sdw1" &&
                                      device.diskBytes == std::uint64_t(62333952) * 512));
         }
-    }
-
-    // A live system on a USB stick, which holds "/", and an eMMC: none of them is offered.
-    void liveSystemAndEmmc()
-    {
-        SystemTree t;
-        systemDisk(t);
-        t.block(t.mmcDisk("mmcblk1", "179:32", "MMC") + "/mmcblk1p1", "179:33", "990", "0", true);
-        t.mount("179:33", "/dev/mmcblk1p1", "ext4", "emmc");
-        const QString disk = t.usbDisk("sdg", "8:96");
-        t.block(disk + "/sdg1", "8:97", "100", "0", true);
-        t.block(disk + "/sdg2", "8:98", "800", "0", true);
-        t.mount("8:98", "/dev/sdg2", "ext4", "/");
-        t.mount("8:97", "/dev/sdg1", "vfat", "live-efi");
-        t.activate();
-        QCOMPARE(platform::listRemovableVolumes().size(), std::size_t(0));
     }
 };
 
