@@ -194,7 +194,10 @@ private slots:
             QVERIFY2(v >= seen.at(i - 1).first && (v == 0 || (v >= (k - 1) * 33 && v <= k * 34)),
                      qPrintable(QString("%1 at %2").arg(prefix).arg(v)));
         }
-        QVERIFY(seen.contains({100, "Round 3/3"}));
+        // The poll may miss the last round's final moment; the bar keeps it.
+        QCOMPARE(bar->value(), 100);
+        QVERIFY(
+            std::any_of(seen.begin(), seen.end(), [](auto& s) { return s.second == "Round 3/3"; }));
         QVERIFY(ui.log().contains("—— Starting round 3/3 ——"));
         // The engine skips the small file; the window's streams are the two it keeps.
         QVERIFY(ui.log().contains("Skipping file (smaller than block size): " +
