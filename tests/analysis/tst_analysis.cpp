@@ -1,10 +1,11 @@
 #include "analysis/phasesamples.h"
+#include "analysis/resultstable.h"
 #include "analysis/verdict.h"
 #include "analysis/verdictcell.h"
 #include "i18n/i18n.h"
 
 #include <QStandardPaths>
-#include <QTableWidgetItem>
+#include <QTableWidget>
 #include <QTest>
 
 #include <cmath>
@@ -189,6 +190,33 @@ private slots:
             "  Fail: jitter > 70% | CV > 50% | drops > 20% | min < threshold×0.35\n"
             "  Warn: jitter > 45% | CV > 36% | drops > 10% | min < threshold");
         QCOMPARE(verdictTooltip(write, read, rules), figures);
+    }
+
+    // Each figure's colour against its own limits, at and just past them: a limit itself is
+    // still the better colour.
+    void cellColours()
+    {
+        const VerdictRules r;
+        const double e = 1e-6, speedLimit = 12;
+        QTableWidget table;
+        ResultsTable::setUp(&table);
+        ResultsTable::build(&table, {"a", "b"});
+        ResultsTable::fillPhase(&table, false,
+                                {{speedLimit, speedLimit + 1, speedLimit - e, r.jitterWarn,
+                                  r.cvWarn + e, r.dropFail + e, 0, 1},
+                                 {20, 20, 20, r.jitterFail, r.cvFail + e, r.dropWarn, 0, 1}},
+                                speedLimit, r);
+        QStringList colours;
+        for (int row : {0, 1}) {
+            for (int c = ResultsTable::ReadColumn; c < ResultsTable::ReadColumn + 6; ++c) {
+                const QColor colour = table.item(row, c)->foreground().color();
+                colours << QString::number(QVector<QColor>{
+                    ResultsTable::goodColor(), ResultsTable::warnColor(), ResultsTable::badColor()}
+                                               .indexOf(colour));
+            }
+        }
+        QCOMPARE(colours.join(""), QString("002012"
+                                           "000120"));
     }
 
     void verdictCell()

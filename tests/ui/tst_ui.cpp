@@ -133,6 +133,33 @@ private slots:
         QVERIFY(LaunchCheck::freeSpace(5 * GiB + 1, 5 * GiB).refused());
     }
 
+    // The set-up a user chose comes back after a restart.
+    void setUpSurvivesARestart()
+    {
+        const auto setUp = [](MainWindow& w) {
+            return QString("%1 %2 %3 %4 %5")
+                .arg(child<QRadioButton>(w, "externalFileRadio")->isChecked())
+                .arg(child<QComboBox>(w, "testSizeCombo")->currentIndex())
+                .arg(child<QSpinBox>(w, "streamCountSpin")->value())
+                .arg(child<QComboBox>(w, "blockSizeCombo")->currentIndex())
+                .arg(child<QCheckBox>(w, "readTestCheck")->isChecked());
+        };
+        QString chosen;
+        {
+            MainWindow first;
+            QCOMPARE(setUp(first), QString("0 2 2 4 0"));
+            child<QComboBox>(first, "testSizeCombo")->setCurrentIndex(5);
+            child<QSpinBox>(first, "streamCountSpin")->setValue(7);
+            child<QComboBox>(first, "blockSizeCombo")->setCurrentIndex(1);
+            child<QRadioButton>(first, "externalFileRadio")->click();
+            child<QCheckBox>(first, "readTestCheck")->click();
+            chosen = setUp(first);
+        }
+        MainWindow restarted;
+        QCOMPARE(setUp(restarted), chosen);
+        child<QCheckBox>(restarted, "readTestCheck")->click(); // off again for the other cases
+    }
+
     void windowTexts_data()
     {
         QTest::addColumn<QString>("action");
