@@ -148,11 +148,11 @@ private slots:
         {
             MainWindow first;
             QCOMPARE(setUp(first), QString("0 2 2 4 0"));
-            child<QComboBox>(first, "testSizeCombo")->setCurrentIndex(5);
-            child<QSpinBox>(first, "streamCountSpin")->setValue(7);
-            child<QComboBox>(first, "blockSizeCombo")->setCurrentIndex(1);
             child<QRadioButton>(first, "externalFileRadio")->click();
             child<QCheckBox>(first, "readTestCheck")->click();
+            child<QComboBox>(first, "testSizeCombo")->setCurrentIndex(5);
+            child<QSpinBox>(first, "streamCountSpin")->setValue(7);
+            child<QComboBox>(first, "blockSizeCombo")->setCurrentIndex(1); // last: saves alone
             chosen = setUp(first);
         }
         MainWindow restarted;
