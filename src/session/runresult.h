@@ -3,6 +3,7 @@
 #include "analysis/streammetrics.h"
 #include "analysis/verdict.h"
 #include "analysis/verdictrules.h"
+#include "engine/runoutcome.h"
 #include "engine/testplan.h"
 
 #include <QDateTime>
@@ -50,13 +51,20 @@ struct RunFigures
     Verdict card() const { return rows.isEmpty() ? Verdict::Pass : rows.first().verdict.overall(); }
 };
 
-// Every speed sample of one phase (MB/s, in arrival order, one about every SampleIntervalMs):
-// the card total and one series per stream.
+// One speed sample: where the run was (percent of the whole run, rounds included, as the chart's
+// x axis) and the speed in MB/s.
+struct SpeedPoint
+{
+    double percent = 0.0;
+    double mbps = 0.0;
+};
+
+// Every speed sample of one phase, in arrival order (one about every 200 ms): the card total and
+// one series per stream. Over several rounds the rounds follow one another.
 struct PhaseSeries
 {
-    static constexpr int SampleIntervalMs = 200;
-    QVector<double> card;
-    QVector<QVector<double>> streams;
+    QVector<SpeedPoint> card;
+    QVector<QVector<SpeedPoint>> streams;
 };
 
 // Everything a finished run leaves behind: what a report, the history and a front end's
@@ -82,6 +90,7 @@ struct RunResult
     QStringList log;    // every log line as shown, with its time stamp
 
     RunEnd end = RunEnd::Completed;
+    FailureCause cause = FailureCause::None; // why a failed run failed
     QString failure; // the error that ended a failed run, as the user was told it
 
     TestMode mode() const { return testModeOf(plan); }
