@@ -113,9 +113,43 @@ bool TestSession::start(const TestRequest& request)
     m_request = request;
     m_launch = launch;
     m_sources = launch.streams;
-    m_rules = request.rules;
-    m_readEnabled = request.readEnabled;
-    m_repeats = RunTexts::sessionRepeats(request.rules);
+    m_givenPlan.reset();
+    begin();
+    return true;
+}
+
+void TestSession::startPlan(const TestPlan& plan)
+{
+    if (m_running)
+        return;
+    m_refusal = Refusal();
+    m_request = TestRequest();
+    m_request.root = plan.rootPath;
+    m_request.readEnabled = plan.readEnabled;
+    m_request.rules.fullCap = testModeOf(plan) == TestMode::RollingFill;
+    m_launch = LaunchPlan();
+    m_sources.clear();
+    if (m_request.rules.fullCap) {
+        m_sources << StreamSource::rollingWrite();
+    } else if (!plan.sourceFiles.isEmpty()) {
+        // As the engine does, a file without a whole block gets no stream.
+        for (const QString& path : plan.sourceFiles) {
+            if (plan.blockSize > 0 && QFileInfo(path).size() >= plan.blockSize)
+                m_sources << StreamSource::externalFile(QFileInfo(path).fileName());
+        }
+    } else {
+        for (int n = 1; n <= plan.streamCount; ++n)
+            m_sources << StreamSource::randomStream(n);
+    }
+    m_givenPlan = plan;
+    begin();
+}
+
+void TestSession::begin()
+{
+    m_rules = m_request.rules;
+    m_readEnabled = m_request.readEnabled;
+    m_repeats = RunTexts::sessionRepeats(m_request.rules);
     m_round = 1;
     m_running = true;
     m_stopping = false;
@@ -129,9 +163,9 @@ bool TestSession::start(const TestRequest& request)
     m_result = RunResult();
     m_result.programVersion = QCoreApplication::applicationVersion();
     m_result.started = QDateTime::currentDateTimeUtc();
-    m_result.card = cardOf(request.root);
+    m_result.card = cardOf(m_request.root);
     m_result.rules = m_rules;
-    m_result.rounds = m_repeats ? request.rules.iterCount : 1;
+    m_result.rounds = m_repeats ? m_request.rules.iterCount : 1;
     m_result.streamLabels = labels;
     m_result.writeSeries.streams.resize(labels.size());
     m_result.readSeries.streams.resize(labels.size());
@@ -139,11 +173,12 @@ bool TestSession::start(const TestRequest& request)
     m_clock.start();
     emit runStarted(labels);
     launchRound();
-    return true;
 }
 
 TestPlan TestSession::roundPlan() const
 {
+    if (m_givenPlan)
+        return *m_givenPlan;
     TestPlan plan;
     plan.rootPath = m_request.root;
     plan.sourceFiles = m_launch.sourcePaths;
