@@ -306,10 +306,10 @@ void TestSession::onStreamSample(bool write, int stream, int percent, double cur
                                  double average)
 {
     const int overall = overallPercent(percent);
+    (write ? m_writeSamples : m_readSamples).addStreamSample(stream, percent, current, average);
+    // The points the chart draws: every measured speed, the closing one included.
     PhaseSeries& series = write ? m_result.writeSeries : m_result.readSeries;
-    if ((write ? m_writeSamples : m_readSamples)
-            .addStreamSample(stream, percent, current, average) &&
-        stream < series.streams.size())
+    if (current > 0 && stream >= 0 && stream < series.streams.size())
         series.streams[stream] << SpeedPoint{double(overall), current};
     emit streamSample(write, stream, overall, current, average);
 }
