@@ -34,6 +34,19 @@ bool querySpace(const QString& root, platform::VolumeSpace& space)
     return !root.isEmpty() && platform::queryVolumeSpace(root.toStdString(), space);
 }
 
+// The checks that need no dialog, up to the free space: fills launch, and space with its
+// known flag, as the volume answered.
+Refusal checkLaunch(const TestRequest& request, LaunchPlan& launch, platform::VolumeSpace& space,
+                    bool& spaceKnown)
+{
+    if (request.root.isEmpty())
+        return LaunchCheck::noDrive();
+    if (!platform::isRemovableVolume(request.root.toStdString()))
+        return LaunchCheck::notRemovable(request.root);
+    spaceKnown = querySpace(request.root, space);
+    return LaunchCheck::plan(launchRequestOf(request, spaceKnown ? space.totalBytes : 0), launch);
+}
+
 RunCard cardOf(const QString& root)
 {
     RunCard card;
@@ -77,14 +90,10 @@ void TestSession::setEngineFactory(EngineFactory factory)
 
 Refusal TestSession::checkRequest(const TestRequest& request)
 {
-    if (request.root.isEmpty())
-        return LaunchCheck::noDrive();
-    if (!platform::isRemovableVolume(request.root.toStdString()))
-        return LaunchCheck::notRemovable(request.root);
+    LaunchPlan launch;
     platform::VolumeSpace space;
-    const quint64 capacity = querySpace(request.root, space) ? space.totalBytes : 0;
-    LaunchPlan plan;
-    return LaunchCheck::plan(launchRequestOf(request, capacity), plan);
+    bool spaceKnown = false;
+    return checkLaunch(request, launch, space, spaceKnown);
 }
 
 bool TestSession::start(const TestRequest& request)
@@ -93,15 +102,10 @@ bool TestSession::start(const TestRequest& request)
     // Never a second run over a running one.
     if (m_running)
         return false;
-    m_refusal = checkRequest(request);
-    if (m_refusal.refused())
-        return false;
-
-    platform::VolumeSpace space;
-    const bool spaceKnown = querySpace(request.root, space);
     LaunchPlan launch;
-    m_refusal =
-        LaunchCheck::plan(launchRequestOf(request, spaceKnown ? space.totalBytes : 0), launch);
+    platform::VolumeSpace space;
+    bool spaceKnown = false;
+    m_refusal = checkLaunch(request, launch, space, spaceKnown);
     if (m_refusal.refused())
         return false;
     if (!request.rules.fullCap && spaceKnown) {
