@@ -366,6 +366,117 @@ const CatalogueEntry kEntries[] = {
     {"ErrWrite", "写入失败 (%1)", "Write failed (%1)", "寫入失敗 (%1)"},
     {"ErrRead", "读取失败 (%1)", "Read failed (%1)", "讀取失敗 (%1)"},
     {"GroupLog", "运行日志", "Run log", "執行記錄"},
+    {"CliHelp",
+     "用法：quorvelcard-cli --drive 根目录 [选项]\n"
+     "      quorvelcard-cli --list [--json]\n\n"
+     "在终端里进行与 QuorvelCard 窗口相同的测试：以并行数据流写入测试文件、读回、\n"
+     "测量速度并判定存储卡。它只在可移动驱动器上写入和删除自己的测试文件，从不格式化存储卡。\n\n"
+     "选项：\n"
+     "  --list             列出可移动驱动器（加 --json 时以 JSON 输出）\n"
+     "  --drive 根目录     要测试的存储卡：--list 列出的根目录之一\n"
+     "  --size 大小        每个数据流的大小，填满模式下为每个文件的大小（K、M、G；默认 2G）\n"
+     "  --streams N        并行数据流数，1 到 16（默认 2）\n"
+     "  --block 大小       块大小：64K、128K、256K、512K、1M、4M 或 8M（默认 1M）\n"
+     "  --no-read          只写入，不读回\n"
+     "  --files 文件...    复制这些文件，代替随机数据\n"
+     "  --fill [N]         将整张卡填满 N 次（默认 1）\n"
+     "  --verify-fill      读回并校验每一次填满的数据\n"
+     "  --rounds N         将测试重复 N 轮，1 到 99\n"
+     "  --rules 文件       判定阈值取自 ini 文件的 [verdict] 组，键名与设置中相同\n"
+     "                     （默认：窗口中保存的判定规则）；测试的方式只由选项决定\n"
+     "  --lang 语言        en、zh-CN 或 zh-TW（默认：窗口的语言）\n"
+     "  --quiet            不显示进度和日志，只显示结果\n"
+     "  --help、--version\n\n"
+     "退出码：0 达标，1 警告，2 不达标，3 被拒绝或参数错误，4 测试出错，\n"
+     "130 被中断（Ctrl-C 会停止测试并删除测试文件）。",
+     "Usage: quorvelcard-cli --drive ROOT [options]\n"
+     "       quorvelcard-cli --list [--json]\n\n"
+     "Runs the QuorvelCard window's test from a terminal: writes test files in parallel\n"
+     "streams, reads them back, measures the speeds and judges the card. It only writes and\n"
+     "deletes its own files on a removable drive and never formats a card.\n\n"
+     "Options:\n"
+     "  --list             list the removable drives (with --json: as JSON)\n"
+     "  --drive ROOT       the card to test: a root that --list shows\n"
+     "  --size SIZE        bytes per stream, or per file of a fill (K, M, G; default 2G)\n"
+     "  --streams N        parallel streams, 1 to 16 (default 2)\n"
+     "  --block SIZE       block size: 64K, 128K, 256K, 512K, 1M, 4M or 8M (default 1M)\n"
+     "  --no-read          write only, no read-back\n"
+     "  --files FILE...    copy these files instead of random data\n"
+     "  --fill [N]         fill the whole card N times (default 1)\n"
+     "  --verify-fill      read every fill back and check it\n"
+     "  --rounds N         repeat the test N rounds, 1 to 99\n"
+     "  --rules FILE       verdict thresholds from the [verdict] group of an ini file, keyed\n"
+     "                     as in the settings (default: the rules saved in the window); the\n"
+     "                     options alone decide what the run does\n"
+     "  --lang LANG        en, zh-CN or zh-TW (default: the window's language)\n"
+     "  --quiet            no progress and no log, only the results\n"
+     "  --help, --version\n\n"
+     "Exit codes: 0 Pass, 1 Warn, 2 Fail, 3 refused or bad arguments, 4 test error,\n"
+     "130 interrupted (Ctrl-C stops the test and removes its files).",
+     "用法：quorvelcard-cli --drive 根目錄 [選項]\n"
+     "      quorvelcard-cli --list [--json]\n\n"
+     "在終端機中進行與 QuorvelCard 視窗相同的測試：以平行串流寫入測試檔案、讀回、\n"
+     "量測速度並判定記憶卡。它只在卸除式磁碟機上寫入與刪除自己的測試檔案，從不格式化記憶卡。\n\n"
+     "選項：\n"
+     "  --list             列出卸除式磁碟機（加上 --json 時以 JSON 輸出）\n"
+     "  --drive 根目錄     要測試的記憶卡：--list 列出的根目錄之一\n"
+     "  --size 大小        每個串流的大小，寫滿模式下為每個檔案的大小（K、M、G；預設 2G）\n"
+     "  --streams N        平行串流數，1 到 16（預設 2）\n"
+     "  --block 大小       區塊大小：64K、128K、256K、512K、1M、4M 或 8M（預設 1M）\n"
+     "  --no-read          只寫入，不讀回\n"
+     "  --files 檔案...    複製這些檔案，取代隨機資料\n"
+     "  --fill [N]         將整張卡寫滿 N 次（預設 1）\n"
+     "  --verify-fill      讀回並驗證每一次寫滿的資料\n"
+     "  --rounds N         將測試重複 N 輪，1 到 99\n"
+     "  --rules 檔案       判定門檻取自 ini 檔案的 [verdict] 群組，鍵名與設定中相同\n"
+     "                     （預設：視窗中儲存的判定規則）；測試的方式只由選項決定\n"
+     "  --lang 語言        en、zh-CN 或 zh-TW（預設：視窗的語言）\n"
+     "  --quiet            不顯示進度與記錄，只顯示結果\n"
+     "  --help、--version\n\n"
+     "結束代碼：0 達標，1 警告，2 未達標，3 被拒絕或參數錯誤，4 測試出錯，\n"
+     "130 被中斷（Ctrl-C 會停止測試並刪除測試檔案）。"},
+    {"CliAppHelp",
+     "用法：quorvelcard [--help | --version]\n\n打开 QuorvelCard 窗口。在终端里测试存储卡请用\n"
+     "quorvelcard-cli（见 quorvelcard-cli --help）。",
+     "Usage: quorvelcard [--help | --version]\n\nOpens the QuorvelCard window. To test a card\n"
+     "from a terminal, use quorvelcard-cli (see quorvelcard-cli --help).",
+     "用法：quorvelcard [--help | --version]\n\n開啟 QuorvelCard 視窗。在終端機中測試記憶卡請使用\n"
+     "quorvelcard-cli（請見 quorvelcard-cli --help）。"},
+    {"CliTryHelp", "请运行“%1 --help”查看用法。", "Try \"%1 --help\" for the usage.",
+     "請執行「%1 --help」查看用法。"},
+    {"CliErrUnknownOption", "未知选项：%1", "unknown option: %1", "未知的選項：%1"},
+    {"CliErrUnexpected", "多余的参数：%1", "unexpected argument: %1", "多餘的參數：%1"},
+    {"CliErrNeedsValue", "%1 需要一个值", "%1 needs a value", "%1 需要一個值"},
+    {"CliErrSize", "%1 需要 512M 或 2G 这样的大小，而不是“%2”",
+     "%1 takes a size such as 512M or 2G, not \"%2\"", "%1 需要 512M 或 2G 這樣的大小，而不是「%2」"},
+    {"CliErrCount", "%1 需要 %2 到 %3 之间的整数，而不是“%4”",
+     "%1 takes a whole number from %2 to %3, not \"%4\"", "%1 需要 %2 到 %3 之間的整數，而不是「%4」"},
+    {"CliErrBlock", "--block 只能是 64K、128K、256K、512K、1M、4M 或 8M，而不是“%1”",
+     "--block takes 64K, 128K, 256K, 512K, 1M, 4M or 8M, not \"%1\"",
+     "--block 只能是 64K、128K、256K、512K、1M、4M 或 8M，而不是「%1」"},
+    {"CliErrLang", "--lang 只能是 en、zh-CN 或 zh-TW，而不是“%1”",
+     "--lang takes en, zh-CN or zh-TW, not \"%1\"", "--lang 只能是 en、zh-CN 或 zh-TW，而不是「%1」"},
+    {"CliErrAlone", "%1 只能与 %2 一起使用", "%1 goes with %2 only", "%1 只能與 %2 一起使用"},
+    {"CliErrConflict", "%1 和 %2 不能同时使用", "%1 and %2 do not go together",
+     "%1 與 %2 不能同時使用"},
+    {"CliErrNoDrive", "没有指定要测试的存储卡：请用 --drive 根目录（可用 --list 查看）",
+     "no card to test: give --drive ROOT (see --list)",
+     "沒有指定要測試的記憶卡：請使用 --drive 根目錄（可用 --list 查看）"},
+    {"CliErrRulesFile", "无法读取判定规则文件 %1", "cannot read the rules file %1",
+     "無法讀取判定規則檔案 %1"},
+    {"CliErrRulesGroup", "判定规则文件 %1 中没有 [verdict] 组", "the rules file %1 has no [verdict] group",
+     "判定規則檔案 %1 中沒有 [verdict] 群組"},
+    {"CliNoDrives", "没有找到可移动驱动器。", "No removable drive found.", "找不到卸除式磁碟機。"},
+    {"CliProgress", "%1 %2%  ·  %3 MB/s  ·  平均 %4 MB/s  ·  已用 %5  ·  剩余 %6",
+     "%1 %2%  ·  %3 MB/s  ·  avg %4 MB/s  ·  %5 elapsed  ·  %6 left",
+     "%1 %2%  ·  %3 MB/s  ·  平均 %4 MB/s  ·  已用 %5  ·  剩餘 %6"},
+    {"CliCardVerdict", "存储卡判定：%1", "Card verdict: %1", "記憶卡判定：%1"},
+    {"CliInterrupted", "已中断：正在停止测试并删除测试文件……",
+     "Interrupted: stopping the test and removing its files…", "已中斷：正在停止測試並刪除測試檔案……"},
+    {"CliStillRemoving", "仍在删除测试文件，请稍候。", "Still removing the test files, please wait.",
+     "仍在刪除測試檔案，請稍候。"},
+    {"CliStopped", "测试已停止，测试文件已删除。", "The test was stopped and its files removed.",
+     "測試已停止，測試檔案已刪除。"},
 };
 
 } // namespace
