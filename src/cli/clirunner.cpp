@@ -289,12 +289,17 @@ void CliRunner::checkInterrupts()
     const int caught = m_interrupts->count();
     if (caught <= m_interruptsSeen)
         return;
+    const bool first = m_interruptsSeen == 0;
+    m_interruptsSeen = caught;
+    // A terminal echoes ^C where the cursor is; it is cleared with the progress line, which
+    // goes for good.
+    if (m_terminal)
+        m_shownWidth += 2;
     // A second Ctrl-C only hears that the files are still being removed: leaving now would
     // leave them on the card.
-    say(CliRunnerTr::tr(m_interruptsSeen == 0 ? "CliInterrupted" : "CliStillRemoving"));
-    if (m_interruptsSeen == 0)
+    say(CliRunnerTr::tr(first ? "CliInterrupted" : "CliStillRemoving"));
+    if (first)
         m_session->stop();
-    m_interruptsSeen = caught;
 }
 
 void CliRunner::say(const QString& line)
@@ -310,7 +315,7 @@ void CliRunner::say(const QString& line)
 
 void CliRunner::showProgress()
 {
-    if (m_quiet || !m_progressStarted)
+    if (m_quiet || !m_progressStarted || m_interruptsSeen > 0)
         return;
     const QString text = ProgressLine::text(m_progress);
     if (!m_terminal) {
