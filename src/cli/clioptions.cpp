@@ -157,14 +157,12 @@ bool apply(Parser& p, CliOptions& o)
     } else if (name == QLatin1String("--streams")) {
         return p.value(&value, &error) && parseCount(name, value, 1, 16, &o.streamCount, &error);
     } else if (name == QLatin1String("--rounds")) {
-        return p.value(&value, &error) &&
-               parseCount(name, value, VerdictRules::MinIterCount, VerdictRules::MaxIterCount,
-                          &o.rounds, &error);
+        return p.value(&value, &error) && parseCount(name, value, VerdictRules::MinIterCount,
+                                                     VerdictRules::MaxIterCount, &o.rounds, &error);
     } else if (name == QLatin1String("--fill")) {
         o.fill = true;
-        return !p.optionalCount(&value) ||
-               parseCount(name, value, VerdictRules::MinIterCount, VerdictRules::MaxIterCount,
-                          &o.fills, &error);
+        return !p.optionalCount(&value) || parseCount(name, value, VerdictRules::MinIterCount,
+                                                      VerdictRules::MaxIterCount, &o.fills, &error);
     } else if (name == QLatin1String("--files")) {
         const QStringList files = p.values();
         if (files.isEmpty()) {
@@ -198,18 +196,17 @@ bool apply(Parser& p, CliOptions& o)
 // What only makes sense together, once every option is known.
 QString combinationError(const CliOptions& o, const QStringList& given)
 {
-    const auto has = [&given](const char* option) {
-        return given.contains(QLatin1String(option));
-    };
+    const auto has = [&given](const char* option) { return given.contains(QLatin1String(option)); };
     if (o.json && o.action != CliOptions::Action::List)
-        return CliOptionsTr::tr("CliErrAlone").arg(QStringLiteral("--json"), QStringLiteral("--list"));
+        return CliOptionsTr::tr("CliErrAlone")
+            .arg(QStringLiteral("--json"), QStringLiteral("--list"));
     if (o.verifyFill && !o.fill)
-        return CliOptionsTr::tr("CliErrAlone").arg(QStringLiteral("--verify-fill"),
-                                                   QStringLiteral("--fill"));
+        return CliOptionsTr::tr("CliErrAlone")
+            .arg(QStringLiteral("--verify-fill"), QStringLiteral("--fill"));
     // Both set the number of times the card is written over; the count belongs to --fill.
     if (o.fill && has("--rounds"))
-        return CliOptionsTr::tr("CliErrConflict").arg(QStringLiteral("--fill"),
-                                                      QStringLiteral("--rounds"));
+        return CliOptionsTr::tr("CliErrConflict")
+            .arg(QStringLiteral("--fill"), QStringLiteral("--rounds"));
     if (o.action == CliOptions::Action::Run && o.drive.isEmpty())
         return CliOptionsTr::tr("CliErrNoDrive");
     return QString();

@@ -82,7 +82,8 @@ int CliRunner::run(const CliOptions& options)
         write(stdout, CliRunnerTr::tr("CliHelp") + QLatin1Char('\n'));
         return ExitPass;
     case CliOptions::Action::Version:
-        write(stdout, QStringLiteral("quorvelcard-cli %1\n").arg(QCoreApplication::applicationVersion()));
+        write(stdout,
+              QStringLiteral("quorvelcard-cli %1\n").arg(QCoreApplication::applicationVersion()));
         return ExitPass;
     case CliOptions::Action::List:
         return listDrives(options.json);
@@ -259,8 +260,8 @@ void CliRunner::onPhaseProgress(bool write, int percent, double currentMBps, dou
     m_progress.elapsedMs = elapsedMs;
     (write ? m_writePercent : m_readPercent) = percent;
     // Each phase moves the same bytes; the estimate takes them as equally long.
-    const double done = m_readEnabled ? (m_writePercent + m_readPercent) / 200.0
-                                      : m_writePercent / 100.0;
+    const double done =
+        m_readEnabled ? (m_writePercent + m_readPercent) / 200.0 : m_writePercent / 100.0;
     m_progress.leftMs = ProgressLine::timeLeftMs(done, elapsedMs);
     showProgress();
 }

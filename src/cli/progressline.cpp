@@ -28,11 +28,11 @@ QString ProgressLine::text(const ProgressState& state)
         phase.prepend(ProgressLineTr::tr("RoundPrefix").arg(state.round).arg(state.rounds));
     const QString left =
         state.leftMs < 0 ? QStringLiteral("--:--") : RunTexts::elapsedText(state.leftMs);
-    QString line = ProgressLineTr::tr("CliProgress")
-                       .arg(phase, QString::number(state.percent).rightJustified(3),
-                            QString::number(state.currentMBps, 'f', 2),
-                            QString::number(state.avgMBps, 'f', 2),
-                            RunTexts::elapsedText(state.elapsedMs), left);
+    QString line =
+        ProgressLineTr::tr("CliProgress")
+            .arg(phase, QString::number(state.percent).rightJustified(3),
+                 QString::number(state.currentMBps, 'f', 2), QString::number(state.avgMBps, 'f', 2),
+                 RunTexts::elapsedText(state.elapsedMs), left);
     if (!state.fillText.isEmpty())
         line += QStringLiteral("  ·  ") + state.fillText;
     return line;

@@ -94,7 +94,6 @@ QString ResultsText::table(const RunFigures& figures)
             out += rowLabel(row, r) + QStringLiteral(": ") + r.reasons.join(QStringLiteral("; ")) +
                    QLatin1Char('\n');
     }
-    out += ResultsTextTr::tr("CliCardVerdict").arg(verdictText(figures.card())) +
-           QLatin1Char('\n');
+    out += ResultsTextTr::tr("CliCardVerdict").arg(verdictText(figures.card())) + QLatin1Char('\n');
     return out;
 }

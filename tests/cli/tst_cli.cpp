@@ -55,14 +55,18 @@ class TestCli : public QObject
         for (auto it = keys.begin(); it != keys.end(); ++it)
             s.setValue(it.key(), it.value());
     }
-    QString savedSettings() const { return m_config.path() + QStringLiteral("/Quorvel/QuorvelCard.conf"); }
+    QString savedSettings() const
+    {
+        return m_config.path() + QStringLiteral("/Quorvel/QuorvelCard.conf");
+    }
     QStringList cardEntries() const
     {
         return QDir(m_card).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
     QStringList runArgs(const QString& size, const QStringList& more = {}) const
     {
-        return QStringList{QStringLiteral("--drive"), m_card, QStringLiteral("--size"), size} + more;
+        return QStringList{QStringLiteral("--drive"), m_card, QStringLiteral("--size"), size} +
+               more;
     }
 
 private slots:
@@ -73,7 +77,8 @@ private slots:
         // Thresholds nothing trips: the verdict is Pass whatever the card's figures.
         m_looseRules = m_dir.filePath(QStringLiteral("loose.ini"));
         QVariantMap loose;
-        for (const char* key : {"jitterFail", "jitterWarn", "cvFail", "cvWarn", "dropFail", "dropWarn"})
+        for (const char* key :
+             {"jitterFail", "jitterWarn", "cvFail", "cvWarn", "dropFail", "dropWarn"})
             loose.insert(QLatin1String(key), 100.0);
         for (const char* key : {"minSpeedMult", "perStreamWrite", "perStreamRead", "aggWriteFail",
                                 "aggWriteWarn", "aggReadFail", "aggReadWarn"})
@@ -132,9 +137,11 @@ private slots:
     void refusesWhatIsNotARemovableDrive()
     {
         for (const QString& root : {m_dir.path(), QStringLiteral("/"), m_dir.path() + '/'}) {
-            const QStringList before = QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-            const Outcome o = run(cli(), {QStringLiteral("--drive"), root, QStringLiteral("--size"),
-                                          QStringLiteral("64M"), QStringLiteral("--rules"), m_looseRules});
+            const QStringList before =
+                QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+            const Outcome o =
+                run(cli(), {QStringLiteral("--drive"), root, QStringLiteral("--size"),
+                            QStringLiteral("64M"), QStringLiteral("--rules"), m_looseRules});
             QCOMPARE(o.code, 3);
             QVERIFY2(o.err.contains(QStringLiteral("Target %1 is not a removable drive").arg(root)),
                      qPrintable(o.err));
@@ -153,17 +160,24 @@ private slots:
                  QStringLiteral("quorvelcard-cli " QC_VERSION "\n"));
         // Each language its own text; the window's choice (English here) is the default.
         const QRegularExpression cjk(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
-        const QString zhCN = run(cli(), {QStringLiteral("--help"), QStringLiteral("--lang=zh-CN")}).out;
-        const QString zhTW = run(cli(), {QStringLiteral("--lang"), QStringLiteral("zh_TW"), QStringLiteral("-h")}).out;
-        QVERIFY(!help.out.contains(cjk) && zhCN.contains(cjk) && zhTW.contains(cjk) && zhCN != zhTW);
-        QVERIFY(zhCN.contains(QStringLiteral("--drive")) && zhTW.contains(QStringLiteral("--drive")));
+        const QString zhCN =
+            run(cli(), {QStringLiteral("--help"), QStringLiteral("--lang=zh-CN")}).out;
+        const QString zhTW =
+            run(cli(), {QStringLiteral("--lang"), QStringLiteral("zh_TW"), QStringLiteral("-h")})
+                .out;
+        QVERIFY(!help.out.contains(cjk) && zhCN.contains(cjk) && zhTW.contains(cjk) &&
+                zhCN != zhTW);
+        QVERIFY(zhCN.contains(QStringLiteral("--drive")) &&
+                zhTW.contains(QStringLiteral("--drive")));
 
         // The window's program answers on the terminal, without a display, and opens nothing.
         const QString app = qEnvironmentVariable("QC_APP");
         const Outcome appHelp = run(app, {QStringLiteral("--help")});
-        QVERIFY2(appHelp.code == 0 && appHelp.out.contains(QStringLiteral("quorvelcard-cli --help")),
+        QVERIFY2(appHelp.code == 0 &&
+                     appHelp.out.contains(QStringLiteral("quorvelcard-cli --help")),
                  qPrintable(appHelp.out + appHelp.err));
-        QCOMPARE(run(app, {QStringLiteral("--version")}).out, QStringLiteral("QuorvelCard " QC_VERSION "\n"));
+        QCOMPARE(run(app, {QStringLiteral("--version")}).out,
+                 QStringLiteral("QuorvelCard " QC_VERSION "\n"));
     }
 
     void exitCodeFollowsTheRules_data()
@@ -190,7 +204,8 @@ private slots:
             saved.setValue(QStringLiteral("verdict/aggWriteFail"), 1000.0);
         saved.sync();
         const QStringList before = cardEntries();
-        QStringList args = runArgs(QStringLiteral("16M"), {QStringLiteral("--streams"), QStringLiteral("2")});
+        QStringList args =
+            runArgs(QStringLiteral("16M"), {QStringLiteral("--streams"), QStringLiteral("2")});
         if (rulesFile)
             args << QStringLiteral("--rules") << m_looseRules;
         const Outcome o = run(cli(), args);
@@ -198,8 +213,9 @@ private slots:
         const QStringList lines = o.out.split('\n', Qt::SkipEmptyParts);
         // Header, card total and the two streams, then the card's verdict.
         QVERIFY2(lines.size() >= 5 && lines.at(1).startsWith(QStringLiteral("Card total")) &&
-                     lines.last() == QStringLiteral("Card verdict: ") +
-                                         (code == 0 ? QStringLiteral("✓ Pass") : QStringLiteral("✗ Fail")),
+                     lines.last() ==
+                         QStringLiteral("Card verdict: ") +
+                             (code == 0 ? QStringLiteral("✓ Pass") : QStringLiteral("✗ Fail")),
                  qPrintable(o.out));
         QVERIFY2(o.err.contains(kProgressFrame) && !o.err.contains('\r'), qPrintable(o.err));
         QCOMPARE(cardEntries(), before);
@@ -215,8 +231,9 @@ private slots:
         QProcess p;
         p.setProcessEnvironment(environment());
         // 100 MiB at 20 MB/s: about five seconds of writing.
-        p.start(cli(), runArgs(QStringLiteral("100M"), {QStringLiteral("--streams"), QStringLiteral("1"),
-                                                       QStringLiteral("--no-read")}));
+        p.start(cli(),
+                runArgs(QStringLiteral("100M"), {QStringLiteral("--streams"), QStringLiteral("1"),
+                                                 QStringLiteral("--no-read")}));
         QByteArray err;
         QElapsedTimer clock;
         clock.start();
@@ -249,7 +266,8 @@ private slots:
         command << runArgs(QStringLiteral("16M"), {QStringLiteral("--rules"), m_looseRules});
         for (QString& arg : command)
             arg = '\'' + arg + '\'';
-        const Outcome o = run(script, {QStringLiteral("-qfec"), command.join(' '), QStringLiteral("/dev/null")});
+        const Outcome o =
+            run(script, {QStringLiteral("-qfec"), command.join(' '), QStringLiteral("/dev/null")});
         QVERIFY2(o.code == 0, qPrintable(o.out));
         int mostFrames = 0;
         for (const QString& line : o.out.split('\n'))

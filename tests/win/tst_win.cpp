@@ -123,7 +123,6 @@ void testFormatDialog()
 #endif
 }
 
-
 // Interrupts are counted, not fatal, as long as the catcher lives, a second one too; afterwards
 // the handling that was there before is back. Windows delivers Ctrl-C on a thread of its own,
 // and only to a process with a console.
