@@ -4,7 +4,8 @@ namespace platform {
 
 // Catches the user's interrupt (Ctrl-C, and on POSIX systems also a termination request) for
 // the lifetime of the object, so that a program can wind down and clean up instead of dying at
-// once; every further interrupt is caught as well and only counted. The previous handling comes
+// once; every further interrupt is caught as well and only counted. On POSIX systems an output
+// whose reader has gone (SIGPIPE) no longer ends the program either. The previous handling comes
 // back on destruction. One object at a time per process.
 class InterruptCatcher
 {

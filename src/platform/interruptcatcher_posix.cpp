@@ -13,6 +13,7 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 struct sigaction previousInt;
 struct sigaction previousTerm;
+struct sigaction previousPipe;
 
 void onSignal(int)
 {
@@ -31,12 +32,19 @@ InterruptCatcher::InterruptCatcher()
     action.sa_flags = SA_RESTART;
     active_ = sigaction(SIGINT, &action, &previousInt) == 0 &&
               sigaction(SIGTERM, &action, &previousTerm) == 0;
+    // A reader that goes away (`| head`) must not end the program either: writes to it fail
+    // with EPIPE instead, and the run goes on to remove its files.
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    active_ = sigaction(SIGPIPE, &ignore, &previousPipe) == 0 && active_;
 }
 
 InterruptCatcher::~InterruptCatcher()
 {
     sigaction(SIGINT, &previousInt, nullptr);
     sigaction(SIGTERM, &previousTerm, nullptr);
+    sigaction(SIGPIPE, &previousPipe, nullptr);
 }
 
 int InterruptCatcher::count() const

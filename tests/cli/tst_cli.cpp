@@ -47,6 +47,15 @@ class TestCli : public QObject
         return o;
     }
     static QString cli() { return qEnvironmentVariable("QC_CLI"); }
+    // The program and its arguments quoted for a shell (none of ours holds a quote).
+    static QString shellCommand(const QString& program, const QStringList& args)
+    {
+        QStringList words{program};
+        words << args;
+        for (QString& w : words)
+            w = '\'' + w + '\'';
+        return words.join(' ');
+    }
     // The window's saved rules (or a rules file) with these keys of the [verdict] group.
     static void writeRules(const QString& path, const QVariantMap& keys)
     {
@@ -254,6 +263,24 @@ private slots:
         QCOMPARE(cardEntries(), before);
     }
 
+    // A reader that goes away (`| head -n 1`) ends nothing: the run goes on to its end and
+    // removes its files. (SIGPIPE as a shell has it, whatever this process ignores.)
+    void closedOutputLeavesNoFiles()
+    {
+        if (m_card.isEmpty())
+            QSKIP("Needs the emulated card: run through bench/card-sim --usb-root.");
+        const QStringList before = cardEntries();
+        const QString command =
+            shellCommand(
+                cli(), runArgs(QStringLiteral("32M"), {QStringLiteral("--rules"), m_looseRules})) +
+            QStringLiteral(" 2>&1 | head -n 1; exit ${PIPESTATUS[0]}");
+        const Outcome o =
+            run(QStringLiteral("env"), {QStringLiteral("--default-signal=PIPE"),
+                                        QStringLiteral("bash"), QStringLiteral("-c"), command});
+        QVERIFY2(o.code == 0, qPrintable(QString::number(o.code) + o.err));
+        QCOMPARE(cardEntries(), before);
+    }
+
     // On a terminal the progress is one line, rewritten in place several times a phase.
     void progressLineIsRewrittenOnATerminal()
     {
@@ -262,12 +289,10 @@ private slots:
         const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
         if (script.isEmpty())
             QSKIP("Needs script(1) for a pseudo-terminal.");
-        QStringList command{cli()};
-        command << runArgs(QStringLiteral("16M"), {QStringLiteral("--rules"), m_looseRules});
-        for (QString& arg : command)
-            arg = '\'' + arg + '\'';
+        const QString command = shellCommand(
+            cli(), runArgs(QStringLiteral("16M"), {QStringLiteral("--rules"), m_looseRules}));
         const Outcome o =
-            run(script, {QStringLiteral("-qfec"), command.join(' '), QStringLiteral("/dev/null")});
+            run(script, {QStringLiteral("-qfec"), command, QStringLiteral("/dev/null")});
         QVERIFY2(o.code == 0, qPrintable(o.out));
         int mostFrames = 0;
         for (const QString& line : o.out.split('\n'))
