@@ -6,6 +6,7 @@
 #include "platform/volumes.h"
 #include "ui/capacityrules.h"
 #include "ui/logpane.h"
+#include "ui/resultactions.h"
 #include "ui/runtexts.h"
 
 #include <QAction>
@@ -150,6 +151,9 @@ void MainWindow::buildUi()
     resultsTable = new QTableWidget(0, ResultsTable::ColumnCount);
     ResultsTable::setUp(resultsTable);
     resultsBox->addWidget(resultsTable);
+    resultActions = new ResultActions(this, resultsTable);
+    resultsBox->addWidget(resultActions->saveButton(), 0, Qt::AlignRight);
+    connect(resultActions, &ResultActions::logLine, this, &MainWindow::appendLog);
     column->addWidget(resultsGroup, 0);
 
     logPane = new LogPane;
