@@ -4,6 +4,7 @@
 #include "i18n/i18n.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QVariant>
@@ -174,6 +175,16 @@ bool apply(Parser& p, CliOptions& o)
         if (!p.value(&value, &error))
             return false;
         o.rulesFile = value;
+    } else if (name == QLatin1String("--report")) {
+        if (!p.value(&value, &error))
+            return false;
+        const QString suffix = QFileInfo(value).suffix().toLower();
+        if (suffix != QLatin1String("json") && suffix != QLatin1String("csv") &&
+            !CliOptions::isHtmlReport(value)) {
+            error = CliOptionsTr::tr("CliErrReport").arg(value);
+            return false;
+        }
+        o.reportFile = value;
     } else if (name == QLatin1String("--lang")) {
         if (!p.value(&value, &error))
             return false;
@@ -265,6 +276,12 @@ bool CliOptions::parseLanguage(const QString& text, Language* language)
     else
         return false;
     return true;
+}
+
+bool CliOptions::isHtmlReport(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("html") || suffix == QLatin1String("htm");
 }
 
 Language CliOptions::languageFor(const QString& option, const QVariant& stored,

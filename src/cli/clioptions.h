@@ -50,7 +50,8 @@ struct CliOptions
     bool verifyFill = false;
     int rounds = 1;
     QString rulesFile;
-    QString language; // as given with --lang; empty when not given
+    QString reportFile; // .json, .csv or .html
+    QString language;   // as given with --lang; empty when not given
     bool quiet = false;
     // What is wrong with the arguments, in the current language; empty when nothing is.
     QString error;
@@ -64,6 +65,8 @@ struct CliOptions
     static bool parseSize(const QString& text, qint64* bytes);
     // "en", "zh-CN", "zh-TW" and their usual spellings (zh_CN, zh-Hans, zh-Hant, ...).
     static bool parseLanguage(const QString& text, Language* language);
+    // Whether a report file name asks for HTML, whose chart picture needs the GUI part of Qt.
+    static bool isHtmlReport(const QString& path);
     // The language to speak: --lang when it is valid, else the window's stored choice, else
     // the system's (Chinese in its script, anything else English). Never asks.
     static Language languageFor(const QString& option, const QVariant& stored,

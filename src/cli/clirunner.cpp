@@ -7,6 +7,8 @@
 #include "platform/interruptcatcher.h"
 #include "platform/terminal.h"
 #include "platform/volumes.h"
+#include "report/historystore.h"
+#include "report/reportwriter.h"
 #include "session/testsession.h"
 #include "ui/capacityrules.h"
 #include "ui/launchcheck.h"
@@ -181,6 +183,15 @@ int CliRunner::runTest(const CliOptions& options)
     rules.iterCount = options.fill ? options.fills : options.rounds;
     rules.rollVerify = options.verifyFill;
 
+    // A report that could not be written at the end of a long run would waste it.
+    if (!options.reportFile.isEmpty() && !QFileInfo(options.reportFile).absoluteDir().exists()) {
+        write(stderr, QStringLiteral("quorvelcard-cli: ") +
+                          CliRunnerTr::tr("CliErrReportFolder")
+                              .arg(QDir::toNativeSeparators(options.reportFile)) +
+                          QLatin1Char('\n'));
+        return ExitRefused;
+    }
+
     QStringList roots;
     for (const platform::VolumeInfo& v : platform::listRemovableVolumes())
         roots << QString::fromStdString(v.root);
@@ -237,7 +248,37 @@ int CliRunner::runTest(const CliOptions& options)
         say(CliRunnerTr::tr("CliStopped"));
     else if (!m_errorShown)
         say(CliRunnerTr::tr("LogErrorPrefix").arg(result.failure));
-    return exitCodeOf(result);
+    keepInHistory(result);
+    const int code = exitCodeOf(result);
+    if (!options.reportFile.isEmpty() && !writeReport(result, options.reportFile))
+        return code == ExitInterrupted ? code : int(ExitTestError);
+    return code;
+}
+
+void CliRunner::keepInHistory(const RunResult& result)
+{
+    // As the window keeps every run; a history that is off holds nothing up.
+    HistoryStore history;
+    QString problem;
+    if (!history.open(HistoryStore::defaultPath()))
+        problem = CliRunnerTr::tr("LogHistoryOff").arg(history.offReason());
+    else if (history.store(result) < 0)
+        problem = CliRunnerTr::tr("LogHistoryNotStored").arg(history.lastError());
+    if (!problem.isEmpty() && !m_quiet)
+        say(problem);
+}
+
+bool CliRunner::writeReport(const RunResult& result, const QString& path)
+{
+    QString error;
+    if (!ReportWriter::save(result, path, ReportWriter::formatOf(path, ReportFormat::Json),
+                            &error)) {
+        say(CliRunnerTr::tr("MsgSaveFailedBody").arg(error));
+        return false;
+    }
+    if (!m_quiet)
+        say(CliRunnerTr::tr("LogReportSaved").arg(QDir::toNativeSeparators(path)));
+    return true;
 }
 
 void CliRunner::onRoundStarted(int round, int rounds)

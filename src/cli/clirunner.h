@@ -43,6 +43,8 @@ public:
 private:
     int listDrives(bool json);
     int runTest(const CliOptions& options);
+    void keepInHistory(const RunResult& result);
+    bool writeReport(const RunResult& result, const QString& path);
 
     void onRoundStarted(int round, int rounds);
     void onPhaseProgress(bool write, int percent, double currentMBps, double avgMBps,

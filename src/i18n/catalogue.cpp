@@ -147,8 +147,7 @@ const CatalogueEntry kEntries[] = {
     {"BtnDelete", "删除", "Delete", "刪除"},
     {"BtnCompare", "对比", "Compare", "比較"},
     {"BtnClose", "关闭", "Close", "關閉"},
-    {"TipCompare", "选择两条记录进行对比", "Select two runs to compare them",
-     "選取兩筆記錄來比較"},
+    {"TipCompare", "选择两条记录进行对比", "Select two runs to compare them", "選取兩筆記錄來比較"},
     {"MsgDeleteTitle", "删除记录", "Delete runs", "刪除記錄"},
     {"MsgDeleteBody", "确定删除所选的 %1 条记录吗？", "Delete the %1 selected runs?",
      "確定刪除所選的 %1 筆記錄嗎？"},
@@ -482,10 +481,11 @@ const CatalogueEntry kEntries[] = {
      "  --rounds N         将测试重复 N 轮，1 到 99\n"
      "  --rules 文件       判定阈值取自 ini 文件的 [verdict] 组，键名与设置中相同\n"
      "                     （默认：窗口中保存的判定规则）；测试的方式只由选项决定\n"
+     "  --report 文件      将结果写入 .json、.csv 或 .html 报告\n"
      "  --lang 语言        en、zh-CN 或 zh-TW（默认：窗口的语言）\n"
      "  --quiet            不显示进度和日志，只显示结果\n"
      "  --help、--version\n\n"
-     "退出码：0 达标，1 警告，2 不达标，3 被拒绝或参数错误，4 测试出错，\n"
+     "退出码：0 达标，1 警告，2 不达标，3 被拒绝或参数错误，4 测试出错或无法写入报告，\n"
      "130 被中断（Ctrl-C 会停止测试并删除测试文件）。",
      "Usage: quorvelcard-cli --drive ROOT [options]\n"
      "       quorvelcard-cli --list [--json]\n\n"
@@ -506,11 +506,13 @@ const CatalogueEntry kEntries[] = {
      "  --rules FILE       verdict thresholds from the [verdict] group of an ini file, keyed\n"
      "                     as in the settings (default: the rules saved in the window); the\n"
      "                     options alone decide what the run does\n"
+     "  --report FILE      write the results as a .json, .csv or .html report\n"
      "  --lang LANG        en, zh-CN or zh-TW (default: the window's language)\n"
      "  --quiet            no progress and no log, only the results\n"
      "  --help, --version\n\n"
-     "Exit codes: 0 Pass, 1 Warn, 2 Fail, 3 refused or bad arguments, 4 test error,\n"
-     "130 interrupted (Ctrl-C stops the test and removes its files).",
+     "Exit codes: 0 Pass, 1 Warn, 2 Fail, 3 refused or bad arguments,\n"
+     "4 test error or report not written, 130 interrupted (Ctrl-C stops the test and removes\n"
+     "its files).",
      "用法：quorvelcard-cli --drive 根目錄 [選項]\n"
      "      quorvelcard-cli --list [--json]\n\n"
      "在終端機中進行與 QuorvelCard 視窗相同的測試：以平行串流寫入測試檔案、讀回、\n"
@@ -528,10 +530,11 @@ const CatalogueEntry kEntries[] = {
      "  --rounds N         將測試重複 N 輪，1 到 99\n"
      "  --rules 檔案       判定門檻取自 ini 檔案的 [verdict] 群組，鍵名與設定中相同\n"
      "                     （預設：視窗中儲存的判定規則）；測試的方式只由選項決定\n"
+     "  --report 檔案      將結果寫入 .json、.csv 或 .html 報告\n"
      "  --lang 語言        en、zh-CN 或 zh-TW（預設：視窗的語言）\n"
      "  --quiet            不顯示進度與記錄，只顯示結果\n"
      "  --help、--version\n\n"
-     "結束代碼：0 達標，1 警告，2 未達標，3 被拒絕或參數錯誤，4 測試出錯，\n"
+     "結束代碼：0 達標，1 警告，2 未達標，3 被拒絕或參數錯誤，4 測試出錯或無法寫入報告，\n"
      "130 被中斷（Ctrl-C 會停止測試並刪除測試檔案）。"},
     {"CliAppHelp",
      "用法：quorvelcard [--help | --version]\n\n打开 QuorvelCard 窗口。在终端里测试存储卡请用\n"
@@ -567,6 +570,11 @@ const CatalogueEntry kEntries[] = {
      "無法讀取判定規則檔案 %1"},
     {"CliErrRulesGroup", "判定规则文件 %1 中没有 [verdict] 组",
      "the rules file %1 has no [verdict] group", "判定規則檔案 %1 中沒有 [verdict] 群組"},
+    {"CliErrReport", "--report 只能写入 .json、.csv 或 .html 文件，而不是“%1”",
+     "--report writes .json, .csv or .html files, not \"%1\"",
+     "--report 只能寫入 .json、.csv 或 .html 檔案，而不是「%1」"},
+    {"CliErrReportFolder", "报告 %1 所在的文件夹不存在",
+     "the folder for the report %1 does not exist", "報告 %1 所在的資料夾不存在"},
     {"CliNoDrives", "没有找到可移动驱动器。", "No removable drive found.", "找不到卸除式磁碟機。"},
     {"CliProgress", "%1 %2%  ·  %3 MB/s  ·  平均 %4 MB/s  ·  已用 %5  ·  剩余 %6",
      "%1 %2%  ·  %3 MB/s  ·  avg %4 MB/s  ·  %5 elapsed  ·  %6 left",

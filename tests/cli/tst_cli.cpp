@@ -1,5 +1,8 @@
 // The command line through its real executable, as a script or a person at a terminal uses it.
 // Runs on a card need bench/card-sim with --usb-root, which offers its card as a USB card.
+#include "report/historystore.h"
+#include "report/reportjson.h"
+
 #include <QtTest>
 
 #include <signal.h>
@@ -21,7 +24,8 @@ class TestCli : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_config; // the settings store of the programs run here, never the user's
+    QTemporaryDir m_config; // the settings store and the history of the programs run here,
+    QTemporaryDir m_data;   // never the user's
     QTemporaryDir m_dir;
     QString m_card; // the emulated card's root, as listed
     QString m_looseRules;
@@ -30,6 +34,7 @@ class TestCli : public QObject
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_data.path());
         for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QLatin1String(display));
         return env;
@@ -104,8 +109,10 @@ private slots:
         QTest::addColumn<bool>("usage"); // whether the way to the usage is shown
         const QString otherIni = m_dir.filePath(QStringLiteral("other.ini"));
         QSettings(otherIni, QSettings::IniFormat).setValue(QStringLiteral("other/cvFail"), 0.1);
-        const auto row = [](const char* name, const QString& args, const QString& told) {
-            QTest::newRow(name) << args.split(' ') << told << !told.endsWith(QLatin1String("ini"));
+        // Files that cannot serve are no mistyped command line: no usage for them.
+        const auto row = [](const char* name, const QString& args, const QString& told,
+                            bool usage = true) {
+            QTest::newRow(name) << args.split(' ') << told << usage;
         };
         row("unknown option", "--drive X --speed 9", "--speed");
         row("stray argument", "--drive X extra", "extra");
@@ -124,8 +131,11 @@ private slots:
         row("json without list", "--drive X --json", "--list");
         row("no files", "--files --drive X", "--files");
         row("unknown language", "--drive X --lang fr", "\"fr\"");
-        row("missing rules", "--drive X --rules " + m_dir.filePath("none.ini"), "none.ini");
-        row("rules of another group", "--drive X --rules " + otherIni, "other.ini");
+        row("report of no kind", "--drive X --report r.txt", "\"r.txt\"");
+        row("missing rules", "--drive X --rules " + m_dir.filePath("none.ini"), "none.ini", false);
+        row("rules of another group", "--drive X --rules " + otherIni, "other.ini", false);
+        row("report in no folder", "--drive X --report " + m_dir.filePath("none/r.json"),
+            "none/r.json", false);
     }
     // Told on the error stream before any drive is looked at; a mistyped command line also
     // hears where the usage is.
@@ -199,7 +209,7 @@ private slots:
         QTest::newRow("the file over the saved rules") << true << true << 0;
     }
     // The saved rules apply by default; a rules file replaces them. 2 x 16 MiB written at 20 MB/s
-    // and read back at 40.
+    // and read back at 40, then reported and kept in the history.
     void exitCodeFollowsTheRules()
     {
         if (m_card.isEmpty())
@@ -213,8 +223,10 @@ private slots:
             saved.setValue(QStringLiteral("verdict/aggWriteFail"), 1000.0);
         saved.sync();
         const QStringList before = cardEntries();
+        const QString report = m_dir.filePath(QString::number(code) + QStringLiteral(".json"));
         QStringList args =
-            runArgs(QStringLiteral("16M"), {QStringLiteral("--streams"), QStringLiteral("2")});
+            runArgs(QStringLiteral("16M"), {QStringLiteral("--streams"), QStringLiteral("2"),
+                                            QStringLiteral("--report"), report});
         if (rulesFile)
             args << QStringLiteral("--rules") << m_looseRules;
         const Outcome o = run(cli(), args);
@@ -228,6 +240,21 @@ private slots:
                  qPrintable(o.out));
         QVERIFY2(o.err.contains(kProgressFrame) && !o.err.contains('\r'), qPrintable(o.err));
         QCOMPARE(cardEntries(), before);
+
+        // The report reads back as the run it describes, and the run is in the history.
+        QFile file(report);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        RunResult result;
+        QString error;
+        QVERIFY2(ReportJson::read(file.readAll(), &result, &error), qPrintable(error));
+        QVERIFY(result.end == RunEnd::Completed && result.figures.rows.size() == 3);
+        QCOMPARE(int(result.figures.card()), code);
+        QCOMPARE(result.card.root, m_card);
+        HistoryStore history;
+        QVERIFY(
+            history.open(m_data.filePath(QStringLiteral("Quorvel/QuorvelCard/history.sqlite"))));
+        const QVector<HistoryEntry> runs = history.list();
+        QVERIFY(!runs.isEmpty() && int(runs.first().verdict) == code);
     }
 
     // Ctrl-C while writing, twice: the run stops as with the Stop button, its files go, and the
