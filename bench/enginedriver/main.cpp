@@ -69,20 +69,22 @@ int main(int argc, char** argv)
     });
     const auto now = [&clock] { return static_cast<double>(clock.nsecsElapsed()) / 1e6; };
 
-    SpeedTester tester(nullptr);
-    tester.setRootPath(options.rootPath);
-    tester.setSourceFiles(options.sourceFiles);
-    tester.setTestSize(options.testSize);
-    tester.setBlockSize(options.blockSize);
-    tester.setStreamCount(options.streamCount);
-    tester.setStaggerMs(options.staggerMs);
-    tester.setReadEnabled(options.readEnabled);
+    TestPlan plan;
+    plan.rootPath = options.rootPath;
+    plan.sourceFiles = options.sourceFiles;
+    plan.testSize = options.testSize;
+    plan.blockSize = options.blockSize;
+    plan.streamCount = options.streamCount;
+    plan.staggerMs = options.staggerMs;
+    plan.readEnabled = options.readEnabled;
     if (options.rollFileSize > 0) {
-        const qint64 freeBytes = options.rollFreeBytes >= 0
-                                     ? options.rollFreeBytes
-                                     : QStorageInfo(options.rootPath).bytesAvailable();
-        tester.setRollingParams(options.rollFileSize, freeBytes, options.rollRefills);
+        plan.rollFileSize = options.rollFileSize;
+        plan.rollFreeBytes = options.rollFreeBytes >= 0
+                                 ? options.rollFreeBytes
+                                 : QStorageInfo(options.rootPath).bytesAvailable();
+        plan.rollRefills = options.rollRefills;
     }
+    SpeedTester tester(plan);
 
     // Direct connections: the time stamp is taken on the engine's thread at the moment of the
     // emission, not when a queued delivery reaches this thread. All signals come from that one

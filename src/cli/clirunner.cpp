@@ -1,6 +1,5 @@
 #include "cli/clirunner.h"
 
-#include "analysis/verdictsettings.h"
 #include "cli/clioptions.h"
 #include "cli/resultstext.h"
 #include "cli/terminaltext.h"
@@ -9,10 +8,11 @@
 #include "platform/volumes.h"
 #include "report/historystore.h"
 #include "report/reportwriter.h"
+#include "session/capacityrules.h"
+#include "session/launchcheck.h"
+#include "session/runtexts.h"
 #include "session/testsession.h"
-#include "ui/capacityrules.h"
-#include "ui/launchcheck.h"
-#include "ui/runtexts.h"
+#include "settings/verdictsettings.h"
 
 #include <QCoreApplication>
 #include <QDir>

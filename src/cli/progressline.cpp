@@ -1,6 +1,6 @@
 #include "cli/progressline.h"
 
-#include "ui/runtexts.h"
+#include "session/runtexts.h"
 
 #include <QCoreApplication>
 

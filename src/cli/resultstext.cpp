@@ -1,6 +1,5 @@
 #include "cli/resultstext.h"
 
-#include "analysis/resultstable.h"
 #include "cli/terminaltext.h"
 #include "session/runresult.h"
 
@@ -28,7 +27,9 @@ QStringList figureCells(const StreamMetrics& m)
 
 QString rowLabel(int row, const RunRow& r)
 {
-    return row == 0 ? ResultsTextTr::tr("RowCardTotal") : ResultsTable::streamRowText(row, r.label);
+    // Numbered as the window's table numbers them.
+    return row == 0 ? ResultsTextTr::tr("RowCardTotal")
+                    : QStringLiteral("#%1  %2").arg(QString::number(row), r.label);
 }
 
 } // namespace

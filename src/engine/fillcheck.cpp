@@ -1,17 +1,17 @@
 #include "engine/fillcheck.h"
 
+#include "engine/enginereport.h"
 #include "engine/fileworker.h"
-#include "engine/speedtester.h"
 #include "engine/testplan.h"
 
-FillCheck::Outcome FillCheck::run(SpeedTester& engine, const QVector<File>& files, quint64 runId,
+FillCheck::Outcome FillCheck::run(EngineReport& report, const QVector<File>& files, quint64 runId,
                                   qint64 blockSize, const std::atomic<int>* stopFlag, int fill,
                                   int fills)
 {
     const auto stopped = [stopFlag] {
         return stopFlag && stopFlag->load(std::memory_order_relaxed) != 0;
     };
-    emit engine.log(tr("LogVerifyFill").arg(fill).arg(fills));
+    report.log(tr("LogVerifyFill").arg(fill).arg(fills));
     bool clean = true;
     for (const File& file : files) {
         if (stopped())
@@ -23,16 +23,17 @@ FillCheck::Outcome FillCheck::run(SpeedTester& engine, const QVector<File>& file
         reader.wait();
         if (stopped())
             return Outcome::Stopped;
-        engine.reportMismatch(0, file.path, reader);
+        report.mismatch(0, file.path, reader);
         clean = clean && reader.badBlocks() == 0;
         if (!reader.succeeded()) {
             const QString error = reader.errorString();
-            emit engine.testError(error.isEmpty() ? tr("ErrRead").arg(file.path) : error);
+            report.fail(FailureCause::Other, error.isEmpty() ? tr("ErrRead").arg(file.path) : error,
+                        file.path);
             return Outcome::Failed;
         }
     }
     if (!clean)
         return Outcome::BadData;
-    emit engine.log(tr("LogVerifyFillOk").arg(fill).arg(fills));
+    report.log(tr("LogVerifyFillOk").arg(fill).arg(fills));
     return Outcome::Clean;
 }

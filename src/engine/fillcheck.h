@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-class SpeedTester;
+class EngineReport;
 
 // Reads the files of one rolling fill back before the fill is deleted and checks every block
 // against what was written. A card whose real capacity is smaller than it claims has by then
@@ -24,14 +24,14 @@ public:
     enum class Outcome
     {
         Clean,   // every block as written
-        BadData, // blocks that differ, reported through the engine
-        Failed,  // a file could not be read; testError sent
+        BadData, // blocks that differ, reported through the engine's report
+        Failed,  // a file could not be read; the failure reported
         Stopped, // a stop request ended it
     };
 
     // Engine thread only. Logs the check of fill `fill` of `fills`, then reads the files one by
-    // one; each file with bad blocks is reported as the engine's dataMismatch (row 0, the
-    // fill's single stream) with its log line.
-    static Outcome run(SpeedTester& engine, const QVector<File>& files, quint64 runId,
+    // one; each file with bad blocks is reported as a mismatch of stream 0 (the fill's single
+    // stream).
+    static Outcome run(EngineReport& report, const QVector<File>& files, quint64 runId,
                        qint64 blockSize, const std::atomic<int>* stopFlag, int fill, int fills);
 };

@@ -2,8 +2,10 @@
 
 #include "engine/blockpattern.h"
 #include "engine/blockprogress.h"
+#include "engine/enginereport.h"
 #include "engine/fileworker.h"
 #include "engine/speedtester.h"
+#include "engine/units.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,7 +16,7 @@
 
 namespace {
 
-constexpr double BytesPerMB = 1048576.0;
+using units::BytesPerMB;
 constexpr qint64 SampleIntervalNs = 199999999; // a sample once more than this has passed
 constexpr unsigned long WaitMs = 200;
 
@@ -54,9 +56,9 @@ RollingFill::Layout RollingFill::layoutOf(const TestPlan& plan)
     return l;
 }
 
-RollingFill::RollingFill(SpeedTester& engine, const TestPlan& plan,
+RollingFill::RollingFill(EngineReport& report, const TestPlan& plan,
                          const std::atomic<int>* stopFlag)
-    : m_engine(engine)
+    : m_report(report)
     , m_plan(plan)
     , m_stopFlag(stopFlag)
     , m_layout(layoutOf(plan))
@@ -79,22 +81,22 @@ bool RollingFill::run()
 {
     const Layout& l = m_layout;
     if (l.fileSize <= 0) {
-        emit m_engine.testError(tr("LogFileTooSmall"));
+        m_report.fail(FailureCause::Other, tr("LogFileTooSmall"), QString());
         return false;
     }
     if (l.filesPerFill <= 0) {
-        emit m_engine.testError(tr("LogCardFull"));
+        m_report.fail(FailureCause::CardFull, tr("LogCardFull"), m_plan.rootPath);
         return false;
     }
 
-    emit m_engine.log(tr("LogRollingStart"));
-    emit m_engine.log(tr("LogRollingParams")
-                          .arg(l.fileSize / 1048576)
-                          .arg(l.filesPerFill)
-                          .arg(l.fills)
-                          .arg(l.totalFiles));
+    m_report.log(tr("LogRollingStart"));
+    m_report.log(tr("LogRollingParams")
+                     .arg(l.fileSize / units::MiB)
+                     .arg(l.filesPerFill)
+                     .arg(l.fills)
+                     .arg(l.totalFiles));
     if (l.tailSize > 0)
-        emit m_engine.log(tr("LogRollingTail").arg(l.tailSize / 1048576));
+        m_report.log(tr("LogRollingTail").arg(l.tailSize / units::MiB));
 
     m_clock.start();
     m_meter.stampNs = m_lastBlockNs = BlockProgress::steadyNowNs();
@@ -129,13 +131,13 @@ bool RollingFill::run()
     // Closing figures, also after an error or a stop: the window closes the stream with them.
     const double average =
         m_written / BytesPerMB / std::max(0.001, static_cast<double>(writeClockNs()) / 1e9);
-    emit m_engine.writeProgress(100, m_lastCurrent, average);
-    emit m_engine.fileWriteSample(0, 100, m_lastCurrent, average);
-    emit m_engine.rollingFileProgress(totalFiles, totalFiles, m_written, l.totalBytes);
-    emit m_engine.writeFinished(average);
+    m_report.progress(true, 100, m_lastCurrent, average);
+    m_report.streamSample(true, 0, 100, m_lastCurrent, average);
+    m_report.fillProgress(totalFiles, totalFiles, m_written, l.totalBytes);
+    m_report.phaseFinished(true, average);
 
     deleteFill(false);
-    emit m_engine.log(stopRequested() ? tr("LogUserCancelled") : tr("LogRollingDone"));
+    m_report.log(stopRequested() ? tr("LogUserCancelled") : tr("LogRollingDone"));
     return true;
 }
 
@@ -143,8 +145,8 @@ RollingFill::FileOutcome RollingFill::writeFile(qint64 index, qint64 size)
 {
     const QString path = pathOf(index);
     m_fillFiles.append(path);
-    emit m_engine.rollingFileProgress(saturated(index + 1), saturated(m_layout.totalFiles),
-                                      m_written, m_layout.totalBytes);
+    m_report.fillProgress(saturated(index + 1), saturated(m_layout.totalFiles), m_written,
+                          m_layout.totalBytes);
 
     auto worker = std::make_unique<FileWorker>(static_cast<int>(WorkerMode::Write), QString(), path,
                                                size, m_plan.blockSize, m_stopFlag);
@@ -170,11 +172,11 @@ RollingFill::FileOutcome RollingFill::writeFile(qint64 index, qint64 size)
         return FileOutcome::Written;
 
     if (worker->outOfSpace() && fillIsAsGoodAsFull(index)) {
-        emit m_engine.log(worker->errorString());
+        m_report.log(worker->errorString());
         return FileOutcome::FillEndsFull;
     }
     const QString error = worker->errorString();
-    emit m_engine.testError(error.isEmpty() ? tr("LogWriteFailed") : error);
+    m_report.fail(FailureCause::Other, error.isEmpty() ? tr("LogWriteFailed") : error, path);
     return FileOutcome::Failed;
 }
 
@@ -208,10 +210,10 @@ void RollingFill::sample(const FileWorker& worker, qint64 index)
         m_layout.totalBytes > 0
             ? static_cast<int>(std::min<qint64>(100, nowTotal * 100 / m_layout.totalBytes))
             : 0;
-    emit m_engine.writeProgress(percent, m_lastCurrent, average);
-    emit m_engine.fileWriteSample(0, percent, m_lastCurrent, average);
-    emit m_engine.rollingFileProgress(saturated(index + 1), saturated(m_layout.totalFiles),
-                                      nowTotal, m_layout.totalBytes);
+    m_report.progress(true, percent, m_lastCurrent, average);
+    m_report.streamSample(true, 0, percent, m_lastCurrent, average);
+    m_report.fillProgress(saturated(index + 1), saturated(m_layout.totalFiles), nowTotal,
+                          m_layout.totalBytes);
     m_lastSampleNs = nowNs;
 }
 
@@ -220,7 +222,7 @@ void RollingFill::deleteFill(bool reportFailures)
     for (const QString& path : qAsConst(m_fillFiles)) {
         // A file that is already gone needs no warning.
         if (!QFile::remove(path) && reportFailures && QFileInfo::exists(path))
-            emit m_engine.log(tr("LogCantDelete").arg(path));
+            m_report.log(tr("LogCantDelete").arg(path));
     }
     m_fillFiles.clear();
     m_fillWritten.clear();
@@ -232,7 +234,7 @@ bool RollingFill::verifyFill(qint64 fill)
         return true;
     const qint64 started = m_clock.nsecsElapsed();
     const FillCheck::Outcome outcome =
-        FillCheck::run(m_engine, m_fillWritten, m_runId, m_plan.blockSize, m_stopFlag,
+        FillCheck::run(m_report, m_fillWritten, m_runId, m_plan.blockSize, m_stopFlag,
                        saturated(fill), m_layout.fills);
     // Reading is no writing: the pause leaves every write speed, current and average, as if
     // the next file followed at once.

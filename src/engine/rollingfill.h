@@ -9,12 +9,12 @@
 #include <atomic>
 
 class FileWorker;
-class SpeedTester;
+class EngineReport;
 
 // The rolling-fill stress test: fills the card's free space with equal files and a tail file,
 // written one after another by a single FileWorker, then deletes the whole fill and writes the
 // card full again, as many times as asked. Reports as one write stream plus a file counter,
-// through the signals of the engine it runs for, on that engine's thread.
+// through the report of the engine it runs for, on that engine's thread.
 class RollingFill
 {
 public:
@@ -36,13 +36,13 @@ public:
     // fileSize is 0 or less when the plan's file size is below one block.
     static Layout layoutOf(const TestPlan& plan);
 
-    RollingFill(SpeedTester& engine, const TestPlan& plan, const std::atomic<int>* stopFlag);
+    RollingFill(EngineReport& report, const TestPlan& plan, const std::atomic<int>* stopFlag);
     ~RollingFill();
     RollingFill(const RollingFill&) = delete;
     RollingFill& operator=(const RollingFill&) = delete;
 
     // True when the fill ran (whatever its outcome); false when the plan was refused, with its
-    // testError sent and nothing written.
+    // failure reported and nothing written.
     bool run();
 
 private:
@@ -66,7 +66,7 @@ private:
     bool stopRequested() const;
     QString pathOf(qint64 index) const;
 
-    SpeedTester& m_engine;
+    EngineReport& m_report;
     const TestPlan m_plan;
     const std::atomic<int>* const m_stopFlag;
     Layout m_layout;

@@ -1,4 +1,5 @@
 #include "engine/speedmeter.h"
+#include "engine/units.h"
 
 double SpeedMeter::advance(qint64 nowBytes, qint64 nowStampNs)
 {
@@ -8,5 +9,5 @@ double SpeedMeter::advance(qint64 nowBytes, qint64 nowStampNs)
         return 0.0;
     bytes = nowBytes;
     stampNs = nowStampNs;
-    return moved / 1048576.0 / (static_cast<double>(span) / 1e9);
+    return moved / units::BytesPerMB / (static_cast<double>(span) / 1e9);
 }

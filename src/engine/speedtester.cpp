@@ -2,10 +2,12 @@
 
 #include "engine/blockpattern.h"
 #include "engine/blockprogress.h"
+#include "engine/enginereport.h"
 #include "engine/fileworker.h"
 #include "engine/rollingfill.h"
 #include "engine/speedmeter.h"
 #include "engine/testfilelist.h"
+#include "engine/units.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,7 +19,7 @@
 
 namespace {
 
-constexpr double BytesPerMB = 1048576.0;
+using units::BytesPerMB;
 constexpr int MaxStreams = 16;
 constexpr qint64 SampleIntervalMs = 199; // a sample once more than this has passed
 constexpr unsigned long TickMs = 50;
@@ -86,9 +88,72 @@ struct SpeedTester::Phase
     }
 };
 
+// How the parts of a run reach the engine's signals; also the one place a failure is noted.
+class SpeedTester::Report final : public EngineReport
+{
+public:
+    explicit Report(SpeedTester& engine)
+        : m_engine(engine)
+    {}
+
+    void progress(bool write, int percent, double currentMBps, double avgMBps) override
+    {
+        if (write)
+            emit m_engine.writeProgress(percent, currentMBps, avgMBps);
+        else
+            emit m_engine.readProgress(percent, currentMBps, avgMBps);
+    }
+    void streamSample(bool write, int stream, int percent, double currentMBps,
+                      double avgMBps) override
+    {
+        if (write)
+            emit m_engine.fileWriteSample(stream, percent, currentMBps, avgMBps);
+        else
+            emit m_engine.fileReadSample(stream, percent, currentMBps, avgMBps);
+    }
+    void phaseFinished(bool write, double avgMBps) override
+    {
+        if (write)
+            emit m_engine.writeFinished(avgMBps);
+        else
+            emit m_engine.readFinished(avgMBps);
+    }
+    void fillProgress(int currentFile, int totalFiles, qint64 bytesWritten,
+                      qint64 bytesTotal) override
+    {
+        emit m_engine.rollingFileProgress(currentFile, totalFiles, bytesWritten, bytesTotal);
+    }
+    void mismatch(int stream, const QString& path, const FileWorker& worker) override
+    {
+        if (worker.badBlocks() <= 0)
+            return;
+        emit m_engine.dataMismatch(stream, path, worker.badBlocks(), worker.firstBadOffset());
+        emit m_engine.log(SpeedTester::tr("LogDataMismatch")
+                              .arg(path, QString::number(worker.badBlocks()),
+                                   QString::number(worker.firstBadOffset())));
+    }
+    void log(const QString& message) override { emit m_engine.log(message); }
+    void fail(FailureCause cause, const QString& message, const QString& path) override
+    {
+        RunOutcome& outcome = m_engine.m_outcome;
+        if (outcome.kind != RunOutcome::Kind::Failed)
+            outcome = {RunOutcome::Kind::Failed, cause, message, path};
+        emit m_engine.testError(message);
+    }
+
+private:
+    SpeedTester& m_engine;
+};
+
 SpeedTester::SpeedTester(QObject* parent)
-    : QThread(parent)
+    : RunEngine(parent)
 {}
+
+SpeedTester::SpeedTester(const TestPlan& plan, QObject* parent)
+    : RunEngine(parent)
+{
+    setPlan(plan);
+}
 
 SpeedTester::~SpeedTester()
 {
@@ -96,51 +161,12 @@ SpeedTester::~SpeedTester()
     wait();
 }
 
-void SpeedTester::setRootPath(const QString& rootPath)
+void SpeedTester::setPlan(const TestPlan& plan)
 {
-    m_plan.rootPath = rootPath;
-}
-
-void SpeedTester::setTestSize(qint64 bytes)
-{
-    m_plan.testSize = bytes;
-}
-
-void SpeedTester::setBlockSize(qint64 bytes)
-{
-    m_plan.blockSize = bytes;
-}
-
-void SpeedTester::setSourceFiles(const QStringList& files)
-{
-    m_plan.sourceFiles = files;
-}
-
-void SpeedTester::setStreamCount(int count)
-{
-    m_plan.streamCount = qBound(1, count, MaxStreams);
-}
-
-void SpeedTester::setStaggerMs(int ms)
-{
-    m_plan.staggerMs = std::max(0, ms);
-}
-
-void SpeedTester::setReadEnabled(bool enabled)
-{
-    m_plan.readEnabled = enabled;
-}
-
-void SpeedTester::setRollingParams(qint64 fileSize, qint64 freeBytes, int refills)
-{
-    m_plan.rollFileSize = fileSize;
-    m_plan.rollFreeBytes = freeBytes;
-    m_plan.rollRefills = std::max(0, refills);
-}
-
-void SpeedTester::setRollingVerify(bool verify)
-{
-    m_plan.rollVerify = verify;
+    m_plan = plan;
+    m_plan.streamCount = qBound(1, plan.streamCount, MaxStreams);
+    m_plan.staggerMs = std::max(0, plan.staggerMs);
+    m_plan.rollRefills = std::max(0, plan.rollRefills);
 }
 
 void SpeedTester::requestStop()
@@ -157,9 +183,19 @@ void SpeedTester::run()
 {
     m_stopFlag.store(0, std::memory_order_relaxed);
     m_runId = BlockPattern::newRunId();
+    m_outcome = RunOutcome();
+    Report report(*this);
+    runPlan(report);
+    if (m_outcome.kind != RunOutcome::Kind::Failed && stopRequested())
+        m_outcome.kind = RunOutcome::Kind::Stopped;
+    emit ended(m_outcome);
+}
+
+void SpeedTester::runPlan(Report& report)
+{
     const TestMode mode = testModeOf(m_plan);
     if (mode == TestMode::RollingFill) {
-        runRollingFill();
+        RollingFill(report, m_plan, &m_stopFlag).run();
         return;
     }
 
@@ -168,7 +204,7 @@ void SpeedTester::run()
     // Whole blocks are the unit of every size below; without a positive block there is
     // nothing that could be transferred.
     if (m_plan.blockSize <= 0) {
-        emit testError(tr("MsgSizeLtBlock"));
+        report.fail(FailureCause::Other, tr("MsgSizeLtBlock"), QString());
         return;
     }
 
@@ -178,13 +214,13 @@ void SpeedTester::run()
         for (const QString& skipped : files.skippedSources())
             emit log(tr("LogSkipSmall").arg(skipped));
         if (files.isEmpty()) {
-            emit testError(tr("LogNoValidFiles"));
+            report.fail(FailureCause::Other, tr("LogNoValidFiles"), QString());
             return;
         }
     } else {
         const qint64 perFile = m_plan.testSize / m_plan.blockSize * m_plan.blockSize;
         if (perFile <= 0) {
-            emit testError(tr("MsgSizeLtBlock"));
+            report.fail(FailureCause::Other, tr("MsgSizeLtBlock"), QString());
             return;
         }
         const int streams = qBound(1, m_plan.streamCount, MaxStreams);
@@ -200,10 +236,11 @@ void SpeedTester::run()
         emit log(n >= 2 ? tr("LogModeExternalN").arg(n) : tr("LogModeExternal"));
     else
         emit log(n >= 2 ? tr("LogModeRandomN").arg(n) : tr("LogModeRandom"));
-    emit log(tr("LogSizeBlock").arg(m_plan.testSize / 1048576).arg(m_plan.blockSize / 1024));
+    emit log(
+        tr("LogSizeBlock").arg(m_plan.testSize / units::MiB).arg(m_plan.blockSize / units::KiB));
 
     const bool written =
-        runPhase(WorkerMode::Write, files.keptSources(), m_targetFiles, m_fileSizes,
+        runPhase(report, WorkerMode::Write, files.keptSources(), m_targetFiles, m_fileSizes,
                  m_plan.blockSize, m_plan.testSize, &m_stopFlag, m_plan.staggerMs, true);
     if (!written || stopRequested()) {
         removeTestFiles();
@@ -218,7 +255,7 @@ void SpeedTester::run()
     } else {
         // The read workers get the sources too, to check each copy against its original.
         const bool read =
-            runPhase(WorkerMode::Read, files.keptSources(), m_targetFiles, m_fileSizes,
+            runPhase(report, WorkerMode::Read, files.keptSources(), m_targetFiles, m_fileSizes,
                      m_plan.blockSize, m_plan.testSize, &m_stopFlag, m_plan.staggerMs, false);
         removeTestFiles();
         if (!read)
@@ -229,21 +266,16 @@ void SpeedTester::run()
     emit log(tr("LogTestDone"));
 }
 
-bool SpeedTester::runRollingFill()
-{
-    RollingFill fill(*this, m_plan, &m_stopFlag);
-    return fill.run();
-}
-
 void SpeedTester::removeTestFiles()
 {
     for (const QString& path : qAsConst(m_targetFiles))
         QFile::remove(path);
 }
 
-bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QStringList& targets,
-                           const QVector<qint64>& sizes, qint64 blockSize, qint64 expectedTotal,
-                           std::atomic<int>* stopFlag, int staggerMs, bool isWrite)
+bool SpeedTester::runPhase(Report& report, WorkerMode mode, const QStringList& sources,
+                           const QStringList& targets, const QVector<qint64>& sizes,
+                           qint64 blockSize, qint64 expectedTotal, std::atomic<int>* stopFlag,
+                           int staggerMs, bool isWrite)
 {
     const int n = targets.size();
     if (n == 0)
@@ -321,16 +353,21 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
     sampleProgress(phase, true);
     if (mode == WorkerMode::Read) {
         for (int i = 0; i < n; ++i)
-            reportMismatch(i, targets[i], *phase.workers[i]);
+            report.mismatch(i, targets[i], *phase.workers[i]);
     }
 
     QStringList errors;
-    for (const auto& w : phase.workers) {
-        if (!w->succeeded() && !w->errorString().isEmpty())
-            errors.append(w->errorString());
+    QString failedPath;
+    for (int i = 0; i < n; ++i) {
+        const FileWorker& w = *phase.workers[i];
+        if (!w.succeeded() && !w.errorString().isEmpty()) {
+            errors.append(w.errorString());
+            if (failedPath.isEmpty())
+                failedPath = targets[i];
+        }
     }
     if (!errors.isEmpty()) {
-        emit testError(errors.join(QLatin1Char('\n')));
+        report.fail(FailureCause::Other, errors.join(QLatin1Char('\n')), failedPath);
         return false;
     }
 
@@ -346,16 +383,6 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
         emit log(tr("LogReadDone").arg(avgText));
     }
     return true;
-}
-
-void SpeedTester::reportMismatch(int fileIdx, const QString& path, const FileWorker& worker)
-{
-    if (worker.badBlocks() <= 0)
-        return;
-    emit dataMismatch(fileIdx, path, worker.badBlocks(), worker.firstBadOffset());
-    emit log(tr("LogDataMismatch")
-                 .arg(path, QString::number(worker.badBlocks()),
-                      QString::number(worker.firstBadOffset())));
 }
 
 void SpeedTester::sampleProgress(Phase& phase, bool final)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/units.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -29,8 +31,8 @@ struct TestPlan
     QStringList sourceFiles;
     // Random data: each stream's file size before rounding down to whole blocks. The run
     // replaces it with the total bytes of all its test files.
-    qint64 testSize = 1073741824;
-    qint64 blockSize = 1048576;
+    qint64 testSize = units::GiB;
+    qint64 blockSize = units::MiB;
     int streamCount = 1;      // random data only, 1..16
     int staggerMs = 0;        // delay between the starts of successive streams, >= 0
     bool readEnabled = false; // read the files back after a successful write phase

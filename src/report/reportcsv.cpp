@@ -107,9 +107,8 @@ QByteArray ReportCsv::resultsTable(const RunResult& result)
 QByteArray ReportCsv::samples(const RunResult& result)
 {
     QByteArray out(kBom);
-    appendLine(out, {CsvTexts::tr("ColPhase"), CsvTexts::tr("ColSeries"),
-                     CsvTexts::tr("ColSample"), CsvTexts::tr("ColProgress"),
-                     CsvTexts::tr("ColSpeed")});
+    appendLine(out, {CsvTexts::tr("ColPhase"), CsvTexts::tr("ColSeries"), CsvTexts::tr("ColSample"),
+                     CsvTexts::tr("ColProgress"), CsvTexts::tr("ColSpeed")});
     appendPhase(out, result, result.writeSeries, true);
     appendPhase(out, result, result.readSeries, false);
     return out;

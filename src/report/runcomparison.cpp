@@ -1,7 +1,7 @@
 #include "report/runcomparison.h"
 
-#include "analysis/verdictcell.h"
 #include "report/numbertext.h"
+#include "ui/verdictcell.h"
 
 namespace {
 

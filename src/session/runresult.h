@@ -47,7 +47,9 @@ struct RunRow
 struct RunFigures
 {
     QVector<RunRow> rows;
-    bool readMeasured = false; // whether the read columns describe a read phase that ran
+    bool writeMeasured = false; // whether the write columns describe a write phase that ended
+    bool readMeasured = false;  // whether the read columns describe a read phase that ran
+    bool judged = false;        // whether the verdicts are made (the round's last phase ended)
     Verdict card() const { return rows.isEmpty() ? Verdict::Pass : rows.first().verdict.overall(); }
 };
 

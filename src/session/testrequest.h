@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/verdictrules.h"
+#include "engine/units.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,8 +13,10 @@ struct TestRequest
 {
     QString root;            // the card's root; must be a listed removable volume
     QStringList sourceFiles; // copy mode when not empty (the window's "external files")
-    qint64 testSize = 0;     // random data: bytes per stream
-    qint64 blockSize = 1048576;
+    // Copy mode chosen even with no file picked yet, which the checks then refuse.
+    bool externalFiles = false;
+    qint64 testSize = 0; // random data: bytes per stream
+    qint64 blockSize = units::MiB;
     int streamCount = 1;
     bool readEnabled = false;
     // The rules in force at the launch. Its fullCap, iterCount and rollVerify shape the whole

@@ -1,11 +1,23 @@
 #pragma once
 
+#include "analysis/phasesamples.h"
+#include "session/launchcheck.h"
+#include "session/runjudge.h"
 #include "session/runresult.h"
+#include "session/streamsource.h"
 #include "session/testrequest.h"
 
+#include <QElapsedTimer>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+
+class RunEngine;
 
 // One run as a user asks for it, without widgets: checks the request, runs every round with a
 // fresh engine, collects samples, data-check findings and errors, judges each phase and ends with
@@ -24,8 +36,18 @@ class TestSession : public QObject
 {
     Q_OBJECT
 public:
+    // Makes the engine of each round; the default makes a SpeedTester.
+    using EngineFactory = std::function<RunEngine*()>;
+
     explicit TestSession(QObject* parent = nullptr);
     ~TestSession() override; // stops a running run and waits for it
+
+    // For a stand-in engine; takes effect at the next round's launch.
+    void setEngineFactory(EngineFactory factory);
+
+    // The checks a front end makes before it offers to format the card: drive, removable,
+    // sizes and files. start() makes them again, followed by the free space.
+    static Refusal checkRequest(const TestRequest& request);
 
     // Begins a run; false when it was refused (see refusalTitle() / refusalBody()).
     bool start(const TestRequest& request);
@@ -34,6 +56,14 @@ public:
 
     // The rules used to judge from now on; the run's shape (fill, rounds) stays as launched.
     void setRules(const VerdictRules& rules);
+    // The read switch for the rounds that have not begun yet.
+    void setReadEnabled(bool enabled);
+
+    // The streams of the run in progress or of the last run, in row order; their labels follow
+    // the language in force.
+    const QVector<StreamSource>& streamSources() const { return m_sources; }
+    // The round in progress (1-based), 0 while idle.
+    int round() const { return m_round; }
 
     // The refusal of the last start() that returned false, in the current language.
     QString refusalTitle() const;
@@ -65,4 +95,44 @@ signals:
     void figuresChanged(RunFigures figures);
     // Always the last signal of a run.
     void finished(RunResult result);
+
+private:
+    TestPlan roundPlan() const;
+    void launchRound();
+    void endRun(RunEnd end);
+    void log(const QString& message);
+    void onProgress(bool write, int percent, double current, double average);
+    void onStreamSample(bool write, int stream, int percent, double current, double average);
+    void onPhaseFinished(bool write, double average);
+    void onDataMismatch(int stream, const QString& path, qint64 badBlocks, qint64 firstBadOffset);
+    void onEngineError(const QString& message);
+    void onEngineEnded(const RunOutcome& outcome);
+    int overallPercent(int percent) const;
+    void judge();
+
+    EngineFactory m_factory;
+    std::unique_ptr<RunEngine> m_engine;
+    Refusal m_refusal;
+
+    TestRequest m_request;
+    LaunchPlan m_launch;
+    QVector<StreamSource> m_sources;
+    VerdictRules m_rules; // judges the figures; the request's rules shape the run
+    bool m_readEnabled = false;
+    bool m_repeats = false; // the session itself repeats the run, round after round
+    int m_round = 0;
+    bool m_running = false;
+    bool m_stopping = false;
+    bool m_failed = false;
+    PhaseState m_phases;
+    QElapsedTimer m_clock;
+
+    PhaseSamples m_writeSamples;
+    PhaseSamples m_readSamples;
+    // What the read-back found wrong, per stream, over every round of the run.
+    QVector<DataIntegrity> m_integrity;
+    RunResult m_result;
 };
+
+Q_DECLARE_METATYPE(RunFigures)
+Q_DECLARE_METATYPE(RunResult)

@@ -1,8 +1,8 @@
 #include "ui/historymodel.h"
 
-#include "analysis/verdictcell.h"
 #include "report/numbertext.h"
 #include "report/reporttexts.h"
+#include "ui/verdictcell.h"
 
 namespace {
 

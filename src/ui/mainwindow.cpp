@@ -1,13 +1,15 @@
 #include "ui/mainwindow.h"
 
-#include "analysis/resultstable.h"
 #include "chart/speedchartwidget.h"
+#include "engine/units.h"
 #include "i18n/i18n.h"
 #include "platform/volumes.h"
-#include "ui/capacityrules.h"
+#include "session/capacityrules.h"
+#include "session/runtexts.h"
+#include "session/testsession.h"
 #include "ui/logpane.h"
 #include "ui/resultactions.h"
-#include "ui/runtexts.h"
+#include "ui/resultstable.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -86,9 +88,11 @@ QSize MainWindow::minimumSizeFor(const QSize& available)
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
+    , session(new TestSession(this))
 {
     buildUi();
     connectControls();
+    connectSession();
     retranslate();
     onTestModeChanged();
     loadVerdictSettings();
@@ -474,7 +478,7 @@ void MainWindow::retranslate()
 
     if (resultsTable) {
         ResultsTable::retranslateHeaders(resultsTable);
-        ResultsTable::relabel(resultsTable, StreamSource::labels(streamSources));
+        ResultsTable::relabel(resultsTable, StreamSource::labels(session->streamSources()));
     }
     if (speedChart)
         speedChart->update();
@@ -517,7 +521,7 @@ void MainWindow::refreshDrives()
         driveCombo->addItem(tr("DriveWarnNoDrive"), QString());
     // A language switch re-lists the drives during a run too; that must not offer a second
     // run over the running one.
-    startButton->setEnabled(!running);
+    startButton->setEnabled(!session->isRunning());
     hideOversizeTestSizes();
 }
 
@@ -550,7 +554,8 @@ void MainWindow::updateTotalSizeLabel()
     if (!totalSizeLabel || !testSizeCombo || !streamCountSpin)
         return;
     const qint64 testSize = testSizeCombo->currentData().toLongLong();
-    const qint64 blockSize = blockSizeCombo ? blockSizeCombo->currentData().toLongLong() : 1048576;
+    const qint64 blockSize =
+        blockSizeCombo ? blockSizeCombo->currentData().toLongLong() : units::MiB;
     const quint64 freeBytes = rules.fullCap ? selectedFreeSpace() : 0;
     totalSizeLabel->setText(CapacityRules::totalSizeText(
         testSize, streamCountSpin->value(), rules.fullCap, blockSize, freeBytes, rules.iterCount));

@@ -1,11 +1,9 @@
 #pragma once
 
-#include "analysis/phasesamples.h"
-#include "analysis/verdict.h"
 #include "analysis/verdictrules.h"
-#include "ui/streamsource.h"
+#include "session/runresult.h"
+#include "session/testrequest.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
 #include <QVector>
@@ -28,7 +26,7 @@ class LogPane;
 class ResultActions;
 struct Refusal;
 class SpeedChartWidget;
-class SpeedTester;
+class TestSession;
 
 // The program's only window: the set-up of a test, its live progress and its results.
 class MainWindow : public QMainWindow
@@ -64,20 +62,17 @@ private slots:
     void clearSourceFiles();
     void startTest();
     void stopTest();
-    void onWriteProgress(int percent, double currentSpeed, double avgSpeed);
-    void onReadProgress(int percent, double currentSpeed, double avgSpeed);
-    void onFileWriteSample(int fileIdx, int percent, double cur, double avg);
-    void onFileReadSample(int fileIdx, int percent, double cur, double avg);
-    void onWriteFinished(double avgSpeed);
-    void onReadFinished(double avgSpeed);
-    void onTestError(QString message);
-    void onTestFinished();
+    void onRunStarted(const QStringList& labels);
+    void onPhaseProgress(bool write, int percent, double currentSpeed, double avgSpeed,
+                         qint64 elapsedMs);
+    void onStreamSample(bool write, int stream, int percent, double cur, double avg);
+    void showFigures(const RunFigures& figures);
+    void onTestError(const QString& message);
+    void onTestFinished(const RunResult& result);
     void onRollingFileProgress(int currentFile, int totalFiles, qint64 bytesWritten,
                                qint64 bytesTotal);
     void onReadTestToggled(bool checked);
-    void appendLog(QString message);
-    void onDataMismatch(int fileIdx, QString filePath, qlonglong badBlocks,
-                        qlonglong firstBadOffset);
+    void showLogLine(const QString& line);
 
 private:
     void buildUi();
@@ -107,46 +102,23 @@ private:
     QStringList sourcePaths() const;
     bool selectDrive(const QString& root);
 
-    // Run lifecycle.
+    // Run lifecycle: the run is the session's, the window shows it.
+    void connectSession();
+    TestRequest testRequest() const;
     bool refuse(const Refusal& refusal);
     bool offerFormat(QString& root);
-    void launchEngine();
     void setRunning(bool on);
     void resetRunDisplays();
-    void showPhaseProgress(bool write, int percent, double currentSpeed, double avgSpeed);
-    void finishPhase(bool write, double avgSpeed);
-    void fillPhase(bool write);
-    void updateVerdicts();
     void startLog();
+    void appendLog(const QString& message);
 
     VerdictRules rules;
     bool readTestEnabled = false;
-    bool running = false;
-
-    // The run in progress, recorded at its launch.
-    QString targetRoot;
-    qint64 runBlockSize = 0;
-    qint64 runFileSize = 0;
-    int runStreamCount = 1;
-    QStringList runSourcePaths;
-    bool runReadEnabled = false; // whether the read phase is part of the current round
-    // The rules at the launch: the stress-test options and the round count hold for the whole
-    // run, whatever the rules dialog changes meanwhile (its thresholds apply at once).
-    VerdictRules runRules;
-    int currentRound = 0;
-    bool stopRequested = false;
-    bool logStarted = false;
-    QElapsedTimer runClock;
-    SpeedTester* engine = nullptr;
+    TestSession* session = nullptr;
+    bool logStarted = false; // the log pane was cleared for the run being launched
+    // The most recent positive current speed of each phase, as its label shows it.
     double lastWriteSpeed = 0.0;
     double lastReadSpeed = 0.0;
-
-    QVector<StreamSource> streamSources;
-    QStringList streamLabels;
-    PhaseSamples writeSamples;
-    PhaseSamples readSamples;
-    // What the read-back found wrong, per stream, over every round of the run.
-    QVector<DataIntegrity> streamIntegrity;
 
     QComboBox* driveCombo = nullptr;
     QPushButton* refreshButton = nullptr;

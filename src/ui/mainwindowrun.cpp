@@ -1,20 +1,16 @@
-// The run side of the main window: the launch with its checks, the live progress, the rounds and
-// the end of a run.
-#include "analysis/resultstable.h"
+// The run side of the main window: the launch with its dialogs, and the session's progress,
+// figures and end shown in the widgets. The run itself is the session's.
 #include "chart/speedchartwidget.h"
-#include "engine/speedtester.h"
 #include "platform/driveformatter.h"
-#include "platform/volumes.h"
-#include "ui/launchcheck.h"
+#include "session/runtexts.h"
+#include "session/testsession.h"
 #include "ui/logpane.h"
 #include "ui/mainwindow.h"
-#include "ui/runtexts.h"
+#include "ui/resultstable.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
-#include <QDoubleSpinBox>
-#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -25,14 +21,18 @@
 #include <QTableWidget>
 #include <QTime>
 
-MainWindow::~MainWindow()
+MainWindow::~MainWindow() = default;
+
+void MainWindow::connectSession()
 {
-    if (engine) {
-        engine->requestStop();
-        engine->wait();
-        delete engine;
-        engine = nullptr;
-    }
+    connect(session, &TestSession::runStarted, this, &MainWindow::onRunStarted);
+    connect(session, &TestSession::phaseProgress, this, &MainWindow::onPhaseProgress);
+    connect(session, &TestSession::streamSample, this, &MainWindow::onStreamSample);
+    connect(session, &TestSession::fillProgress, this, &MainWindow::onRollingFileProgress);
+    connect(session, &TestSession::logLine, this, &MainWindow::showLogLine);
+    connect(session, &TestSession::error, this, &MainWindow::onTestError);
+    connect(session, &TestSession::figuresChanged, this, &MainWindow::showFigures);
+    connect(session, &TestSession::finished, this, &MainWindow::onTestFinished);
 }
 
 bool MainWindow::refuse(const Refusal& refusal)
@@ -46,68 +46,34 @@ bool MainWindow::refuse(const Refusal& refusal)
     return true;
 }
 
-void MainWindow::startTest()
+TestRequest MainWindow::testRequest() const
 {
-    // Never a second run over a running one, whatever enabled the button.
-    if (running)
-        return;
-
-    QString root = selectedRoot();
-    if (root.isEmpty() && refuse(LaunchCheck::noDrive()))
-        return;
-    if (!platform::isRemovableVolume(root.toStdString()) && refuse(LaunchCheck::notRemovable(root)))
-        return;
-
-    LaunchRequest request;
-    request.randomMode = randomRadio->isChecked();
-    request.fullCap = rules.fullCap;
+    TestRequest request;
+    request.root = selectedRoot();
+    request.externalFiles = !randomRadio->isChecked();
+    request.sourceFiles = request.externalFiles ? sourcePaths() : QStringList();
     request.testSize = testSizeCombo->currentData().toLongLong();
     request.blockSize = blockSizeCombo->currentData().toLongLong();
     request.streamCount = streamCountSpin->value();
-    request.capacity = selectedCapacity();
-    request.sourcePaths = sourcePaths();
-    LaunchPlan plan;
-    if (refuse(LaunchCheck::plan(request, plan)))
+    request.readEnabled = readTestEnabled;
+    request.rules = rules;
+    return request;
+}
+
+void MainWindow::startTest()
+{
+    // Never a second run over a running one, whatever enabled the button.
+    if (session->isRunning())
         return;
 
+    TestRequest request = testRequest();
+    if (refuse(TestSession::checkRequest(request)))
+        return;
     logStarted = false;
-    if (!offerFormat(root))
+    if (!offerFormat(request.root))
         return;
-
-    if (!rules.fullCap) {
-        platform::VolumeSpace space;
-        if (platform::queryVolumeSpace(root.toStdString(), space) &&
-            refuse(LaunchCheck::freeSpace(plan.required, space.freeBytes)))
-            return;
-    }
-
-    streamSources = plan.streams;
-    streamLabels = StreamSource::labels(streamSources);
-    speedChart->setStreams(streamLabels);
-    writeSamples.reset(streamLabels.size());
-    readSamples.reset(streamLabels.size());
-    streamIntegrity.fill(DataIntegrity(), streamLabels.size());
-    ResultsTable::build(resultsTable, streamLabels);
-    writeProgressBar->setValue(0);
-    readProgressBar->setValue(0);
-    writeSpeedLabel->setText(tr("ProgressInitial"));
-    readSpeedLabel->setText(tr("ProgressInitial"));
-    startLog();
-
-    targetRoot = root;
-    runBlockSize = request.blockSize;
-    runFileSize = plan.fileSize;
-    runStreamCount = plan.streamCount;
-    runSourcePaths = plan.sourcePaths;
-    stopRequested = false;
-    currentRound = 1;
-    runRules = rules;
-
-    setRunning(true);
-    runClock.start();
-    rollingProgressLabel->setVisible(runRules.fullCap);
-    rollingProgressLabel->clear();
-    launchEngine();
+    if (!session->start(request))
+        refuse({session->refusalCritical(), session->refusalTitle(), session->refusalBody()});
 }
 
 bool MainWindow::offerFormat(QString& root)
@@ -139,83 +105,40 @@ bool MainWindow::offerFormat(QString& root)
     return true;
 }
 
-void MainWindow::launchEngine()
+void MainWindow::onRunStarted(const QStringList& labels)
 {
-    if (engine) {
-        engine->requestStop();
-        engine->wait();
-        delete engine;
-        engine = nullptr;
-    }
-    engine = new SpeedTester;
-    engine->setRootPath(targetRoot);
-    engine->setTestSize(runSourcePaths.isEmpty() ? runFileSize
-                                                 : qint64(runStreamCount) * runFileSize);
-    engine->setBlockSize(runBlockSize);
-    engine->setSourceFiles(runSourcePaths);
-    engine->setStreamCount(runStreamCount);
-    runReadEnabled = readTestEnabled && !runRules.fullCap;
-    engine->setReadEnabled(runReadEnabled);
-    if (runRules.fullCap) {
-        platform::VolumeSpace space;
-        const qint64 freeBytes = platform::queryVolumeSpace(targetRoot.toStdString(), space)
-                                     ? qint64(space.freeBytes)
-                                     : 0;
-        engine->setRollingParams(runFileSize, freeBytes, runRules.iterCount);
-        engine->setRollingVerify(runRules.rollVerify);
-    }
-
-    connect(engine, &SpeedTester::writeProgress, this, &MainWindow::onWriteProgress);
-    connect(engine, &SpeedTester::readProgress, this, &MainWindow::onReadProgress);
-    connect(engine, &SpeedTester::fileWriteSample, this, &MainWindow::onFileWriteSample);
-    connect(engine, &SpeedTester::fileReadSample, this, &MainWindow::onFileReadSample);
-    connect(engine, &SpeedTester::writeFinished, this, &MainWindow::onWriteFinished);
-    connect(engine, &SpeedTester::readFinished, this, &MainWindow::onReadFinished);
-    connect(engine, &SpeedTester::testError, this, &MainWindow::onTestError);
-    connect(engine, &QThread::finished, this, &MainWindow::onTestFinished);
-    connect(engine, &SpeedTester::log, this, &MainWindow::appendLog);
-    connect(engine, &SpeedTester::rollingFileProgress, this, &MainWindow::onRollingFileProgress);
-    connect(engine, &SpeedTester::dataMismatch, this, &MainWindow::onDataMismatch);
-    engine->start();
+    speedChart->setStreams(labels);
+    ResultsTable::build(resultsTable, labels);
+    writeProgressBar->setValue(0);
+    readProgressBar->setValue(0);
+    writeSpeedLabel->setText(tr("ProgressInitial"));
+    readSpeedLabel->setText(tr("ProgressInitial"));
+    startLog();
+    setRunning(true);
+    rollingProgressLabel->setVisible(rules.fullCap);
+    rollingProgressLabel->clear();
 }
 
 void MainWindow::stopTest()
 {
-    if (!engine)
-        return;
-    stopRequested = true;
-    engine->requestStop();
-    appendLog(tr("LogStopping"));
+    session->stop();
 }
 
-void MainWindow::onTestFinished()
+void MainWindow::onTestFinished(const RunResult& result)
 {
-    if (stopRequested) {
-        setRunning(false);
-        stopRequested = false;
-        currentRound = 0;
+    setRunning(false);
+    // A stopped run leaves no results on screen.
+    if (result.end == RunEnd::Stopped)
         resetRunDisplays();
-    } else if (RunTexts::windowRepeats(runRules) && currentRound < runRules.iterCount) {
-        ++currentRound;
-        appendLog(tr("LogRoundEnter").arg(currentRound).arg(runRules.iterCount));
-        launchEngine();
-    } else {
-        setRunning(false);
-        currentRound = 0;
-    }
 }
 
-void MainWindow::onTestError(QString message)
+void MainWindow::onTestError(const QString& message)
 {
-    appendLog(tr("LogErrorPrefix").arg(message));
-    // Before the box: its event loop may already deliver the end of the run.
-    currentRound = runRules.iterCount;
     QMessageBox::critical(this, tr("LogTestErrorTitle"), message, QMessageBox::Ok);
 }
 
 void MainWindow::setRunning(bool on)
 {
-    running = on;
     startButton->setEnabled(!on);
     stopButton->setEnabled(on);
     const QList<QWidget*> setUp = {
@@ -238,114 +161,61 @@ void MainWindow::resetRunDisplays()
     resultsTable->setRowCount(0);
     lastWriteSpeed = 0.0;
     lastReadSpeed = 0.0;
-    streamLabels.clear();
-    streamSources.clear();
-    writeSamples.clear();
-    readSamples.clear();
-    streamIntegrity.clear();
 }
 
-void MainWindow::showPhaseProgress(bool write, int percent, double currentSpeed, double avgSpeed)
+void MainWindow::onPhaseProgress(bool write, int percent, double currentSpeed, double avgSpeed,
+                                 qint64 elapsedMs)
 {
     QProgressBar* bar = write ? writeProgressBar : readProgressBar;
     QLabel* label = write ? writeSpeedLabel : readSpeedLabel;
     double& last = write ? lastWriteSpeed : lastReadSpeed;
 
-    bar->setValue(RunTexts::overallPercent(percent, currentRound, runRules));
+    bar->setValue(percent);
     if (currentSpeed > 0)
         last = currentSpeed;
-    const qint64 elapsed = runClock.isValid() ? runClock.elapsed() : 0;
-    label->setText(RunTexts::roundPrefix(currentRound, runRules) +
-                   RunTexts::progressText(last, avgSpeed, elapsed));
-    (write ? writeSamples : readSamples).addCardSample(percent, currentSpeed);
+    label->setText(RunTexts::roundPrefix(session->round(), session->result().rounds) +
+                   RunTexts::progressText(last, avgSpeed, elapsedMs));
 }
 
-void MainWindow::onWriteProgress(int percent, double currentSpeed, double avgSpeed)
+void MainWindow::onStreamSample(bool write, int stream, int percent, double cur, double)
 {
-    showPhaseProgress(true, percent, currentSpeed, avgSpeed);
-}
-
-void MainWindow::onReadProgress(int percent, double currentSpeed, double avgSpeed)
-{
-    showPhaseProgress(false, percent, currentSpeed, avgSpeed);
-}
-
-void MainWindow::onFileWriteSample(int fileIdx, int percent, double cur, double avg)
-{
-    if (cur > 0)
-        speedChart->addWriteSample(fileIdx,
-                                   RunTexts::overallPercent(percent, currentRound, runRules), cur);
-    writeSamples.addStreamSample(fileIdx, percent, cur, avg);
-}
-
-void MainWindow::onFileReadSample(int fileIdx, int percent, double cur, double avg)
-{
-    if (cur > 0)
-        speedChart->addReadSample(fileIdx,
-                                  RunTexts::overallPercent(percent, currentRound, runRules), cur);
-    readSamples.addStreamSample(fileIdx, percent, cur, avg);
-}
-
-void MainWindow::finishPhase(bool write, double avgSpeed)
-{
-    (write ? writeSamples : readSamples).finish(avgSpeed);
-    fillPhase(write);
-}
-
-void MainWindow::fillPhase(bool write)
-{
-    const PhaseSamples& samples = write ? writeSamples : readSamples;
-    const double threshold = (write ? perStreamWriteMinSpin : perStreamReadMinSpin)->value();
-    ResultsTable::fillPhase(resultsTable, write,
-                            samples.rowMetrics(rules.slcTrim, resultsTable->rowCount()), threshold,
-                            rules);
-}
-
-void MainWindow::onWriteFinished(double avgSpeed)
-{
-    finishPhase(true, avgSpeed);
-    // Without a read phase in this round (switched off, or a fill of the whole card) the write
-    // figures are all there is to judge.
-    if (!runReadEnabled)
-        updateVerdicts();
-}
-
-void MainWindow::onReadFinished(double avgSpeed)
-{
-    finishPhase(false, avgSpeed);
-    updateVerdicts();
-}
-
-void MainWindow::updateVerdicts()
-{
-    const int rows = resultsTable->rowCount();
-    if (rows < 1)
+    if (cur <= 0)
         return;
-    const QVector<StreamMetrics> writeRows = writeSamples.rowMetrics(rules.slcTrim, rows);
-    const QVector<StreamMetrics> readRows = readSamples.rowMetrics(rules.slcTrim, rows);
-    ResultsTable::setVerdicts(
-        resultsTable, writeRows, readRows,
-        judgeRows(writeRows, readRows, rules, runReadEnabled, streamIntegrity), rules,
-        streamIntegrity);
+    if (write)
+        speedChart->addWriteSample(stream, percent, cur);
+    else
+        speedChart->addReadSample(stream, percent, cur);
+}
+
+void MainWindow::showFigures(const RunFigures& figures)
+{
+    // Figures of a run whose table is gone (a stop) have nowhere to go.
+    if (resultsTable->rowCount() < 1 || figures.rows.isEmpty())
+        return;
+    QVector<StreamMetrics> writeRows, readRows;
+    QVector<RowVerdict> verdicts;
+    QVector<DataIntegrity> streams;
+    for (const RunRow& row : figures.rows) {
+        writeRows << row.write;
+        readRows << row.read;
+        verdicts << row.verdict;
+    }
+    for (int i = 1; i < figures.rows.size(); ++i)
+        streams << figures.rows[i].data;
+    // A single stream's findings live in the card total's row.
+    if (figures.rows.size() == 1)
+        streams << figures.rows[0].data;
+    if (figures.writeMeasured)
+        ResultsTable::fillPhase(resultsTable, true, writeRows, rules.perStreamWrite, rules);
+    if (figures.readMeasured)
+        ResultsTable::fillPhase(resultsTable, false, readRows, rules.perStreamRead, rules);
+    if (figures.judged)
+        ResultsTable::setVerdicts(resultsTable, writeRows, readRows, verdicts, rules, streams);
 }
 
 void MainWindow::rejudgeResults()
 {
-    if (resultsTable->rowCount() < 1)
-        return;
-    fillPhase(true);
-    // Only a phase that ran has figures: a read test switched on after the run must not turn
-    // its empty read series into a failed card.
-    if (runReadEnabled)
-        fillPhase(false);
-    updateVerdicts();
-}
-
-void MainWindow::onDataMismatch(int fileIdx, QString filePath, qlonglong badBlocks,
-                                qlonglong firstBadOffset)
-{
-    if (fileIdx >= 0 && fileIdx < streamIntegrity.size())
-        streamIntegrity[fileIdx].add(QFileInfo(filePath).fileName(), badBlocks, firstBadOffset);
+    session->setRules(rules);
 }
 
 void MainWindow::onRollingFileProgress(int currentFile, int totalFiles, qint64 bytesWritten,
@@ -363,9 +233,13 @@ void MainWindow::startLog()
     logPane->clear();
 }
 
-void MainWindow::appendLog(QString message)
+void MainWindow::appendLog(const QString& message)
 {
-    const QString line = RunTexts::logLine(QTime::currentTime(), message);
+    showLogLine(RunTexts::logLine(QTime::currentTime(), message));
+}
+
+void MainWindow::showLogLine(const QString& line)
+{
     qDebug().noquote() << line;
     logPane->appendLine(line);
 }

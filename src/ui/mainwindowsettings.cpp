@@ -1,11 +1,12 @@
 // The window's side of the stored settings and of the verdict rules dialog.
 #include "ui/mainwindow.h"
 
-#include "analysis/resultstable.h"
-#include "analysis/testsettings.h"
-#include "analysis/verdictrulesdialog.h"
-#include "analysis/verdictsettings.h"
 #include "chart/speedchartwidget.h"
+#include "session/testsession.h"
+#include "settings/testsettings.h"
+#include "settings/verdictsettings.h"
+#include "ui/resultstable.h"
+#include "ui/verdictrulesdialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -81,6 +82,8 @@ void MainWindow::saveTestSettings() const
 void MainWindow::onReadTestToggled(bool checked)
 {
     readTestEnabled = checked;
+    // A run in progress reads back from its next round on.
+    session->setReadEnabled(checked);
     applyReadTestEnabled();
     saveVerdictSettings();
 }

@@ -1,8 +1,8 @@
 #include "analysis/phasesamples.h"
-#include "analysis/resultstable.h"
 #include "analysis/verdict.h"
-#include "analysis/verdictcell.h"
 #include "i18n/i18n.h"
+#include "ui/resultstable.h"
+#include "ui/verdictcell.h"
 
 #include <QStandardPaths>
 #include <QTableWidget>

@@ -27,8 +27,10 @@ struct Run
 
     explicit Run(const QString& root)
     {
-        e.setRootPath(root);
-        e.setBlockSize(MiB);
+        TestPlan plan = e.plan();
+        plan.rootPath = root;
+        plan.blockSize = MiB;
+        e.setPlan(plan);
         on(&SpeedTester::log, [this](const QString& line) { logs << line; });
         on(&SpeedTester::testError, [this](const QString& text) { errors << text; });
     }
@@ -39,9 +41,11 @@ struct Run
     }
     void plan(qint64 perStream, int streams)
     {
-        e.setTestSize(perStream);
-        e.setStreamCount(streams);
-        e.setReadEnabled(true);
+        TestPlan p = e.plan();
+        p.testSize = perStream;
+        p.streamCount = streams;
+        p.readEnabled = true;
+        e.setPlan(p);
     }
     // Runs to the end (generously timed: the machine may be busy); empty or what went wrong.
     QString run()
@@ -189,7 +193,9 @@ private slots:
         if (share <= 0)
             QSKIP("Runs on a card with a write cap only.");
         Run r(m_root);
-        r.e.setBlockSize(2 * MiB);
+        TestPlan plan = r.e.plan();
+        plan.blockSize = 2 * MiB;
+        r.e.setPlan(plan);
         r.plan(qint64(4) << 30, 4); // far more than the card holds: only the stop ends this run
         r.on(&SpeedTester::fileWriteSample, [&r] {
             if (r.writeStreams.size() == 36)
@@ -222,8 +228,12 @@ private slots:
         if (cap <= 0 || planned > cap * MiB * 20)
             QSKIP("Runs on a capped card of about 96 MB only.");
         Run r(m_root);
-        r.e.setReadEnabled(true); // the fill has no read phase all the same
-        r.e.setRollingParams(16 * MiB, free, 2);
+        TestPlan plan = r.e.plan();
+        plan.readEnabled = true; // the fill has no read phase all the same
+        plan.rollFileSize = 16 * MiB;
+        plan.rollFreeBytes = free;
+        plan.rollRefills = 2;
+        r.e.setPlan(plan);
         QCOMPARE(r.run(), QString());
         QCOMPARE(r.logs.last(), QStringLiteral("========== Rolling-fill test complete =========="));
         const int files = 2 * int((free + 15 * MiB) / (16 * MiB));
@@ -248,8 +258,12 @@ private slots:
             r.plan(16 * MiB, 2);
         } else {
             QVERIFY(free > real); // the card claims more than it has
-            r.e.setRollingParams(16 * MiB, free, 1);
-            r.e.setRollingVerify(true);
+            TestPlan plan = r.e.plan();
+            plan.rollFileSize = 16 * MiB;
+            plan.rollFreeBytes = free;
+            plan.rollRefills = 1;
+            plan.rollVerify = true;
+            r.e.setPlan(plan);
         }
         // The speeds are measured as ever; the data is what fails.
         QCOMPARE(r.run(), QString());

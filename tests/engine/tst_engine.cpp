@@ -84,7 +84,7 @@ struct Recorder : QObject
         hook(e, &SpeedTester::dataMismatch, "dataMismatch");
     }
     template<typename... A>
-    void hook(SpeedTester* e, void (SpeedTester::*signal)(A...), const char* name)
+    void hook(RunEngine* e, void (RunEngine::*signal)(A...), const char* name)
     {
         const auto record = [this, name](A... a) {
             ev.append({name, {QVariant::fromValue(a)...}, clock.elapsed()});
@@ -219,11 +219,13 @@ class EngineTest : public QObject
     bool runRandom(SpeedTester& e, int streams, qint64 size, bool read, qint64 block = Block,
                    bool wait = true)
     {
-        e.setRootPath(root);
-        e.setStreamCount(streams);
-        e.setTestSize(size);
-        e.setBlockSize(block);
-        e.setReadEnabled(read);
+        TestPlan plan = e.plan();
+        plan.rootPath = root;
+        plan.streamCount = streams;
+        plan.testSize = size;
+        plan.blockSize = block;
+        plan.readEnabled = read;
+        e.setPlan(plan);
         e.start();
         return !wait || e.wait(120000);
     }
@@ -381,7 +383,9 @@ private slots:
         const qint64 perFile = size / Block * Block;
         SpeedTester e;
         Recorder rec(&e);
-        e.setStaggerMs(stagger);
+        TestPlan plan = e.plan();
+        plan.staggerMs = stagger;
+        e.setPlan(plan);
         // The files exist with their full size when the write phase ends; look then.
         QVector<qint64> sizesSeen;
         rec.onEvent = [&](const Event& ev) {
@@ -552,7 +556,9 @@ private slots:
         }
         SpeedTester e;
         Recorder rec(&e);
-        e.setSourceFiles(paths);
+        TestPlan plan = e.plan();
+        plan.sourceFiles = paths;
+        e.setPlan(plan);
         setLanguage(r.language);
         const bool ended = runRandom(e, 4, Block - 4096, false, r.block);
         setLanguage(English);
@@ -599,10 +605,12 @@ private slots:
             for (const QString& name : ev.name == "writeFinished" ? names : QStringList())
                 atWriteEnd.insert(name, readAll(card + name));
         };
-        e.setRootPath(card);
-        e.setSourceFiles(sources.mid(0, 1) << small << sources.mid(1));
-        e.setBlockSize(Block);
-        e.setReadEnabled(true);
+        TestPlan plan = e.plan();
+        plan.rootPath = card;
+        plan.sourceFiles = sources.mid(0, 1) << small << sources.mid(1);
+        plan.blockSize = Block;
+        plan.readEnabled = true;
+        e.setPlan(plan);
         e.start();
         QVERIFY(e.wait(60000));
         QStringList targets;
@@ -687,9 +695,13 @@ private slots:
             expected.sort();
             QCOMPARE(onCard, expected);
         };
-        e.setRootPath(root);
-        e.setBlockSize(Block);
-        e.setRollingParams(r.fileSize, r.freeBytes, r.refills);
+        TestPlan plan = e.plan();
+        plan.rootPath = root;
+        plan.blockSize = Block;
+        plan.rollFileSize = r.fileSize;
+        plan.rollFreeBytes = r.freeBytes;
+        plan.rollRefills = r.refills;
+        e.setPlan(plan);
         e.start();
         QVERIFY(e.wait(120000));
         QVERIFY(QDir(root).entryList(QDir::Files).isEmpty());
@@ -733,10 +745,14 @@ private slots:
         // Two fills of 3 files; a block of file 1 goes bad while file 3 is written (a wrap).
         SpeedTester e;
         Recorder rec(&e);
-        e.setRootPath(root);
-        e.setBlockSize(Block);
-        e.setRollingParams(4 * Block, 12 * Block, 2);
-        e.setRollingVerify(true);
+        TestPlan plan = e.plan();
+        plan.rootPath = root;
+        plan.blockSize = Block;
+        plan.rollFileSize = 4 * Block;
+        plan.rollFreeBytes = 12 * Block;
+        plan.rollRefills = 2;
+        plan.rollVerify = true;
+        e.setPlan(plan);
         bool damaged = false;
         rec.onEvent = [&](const Event& ev) {
             if (ev.name != "rollingFileProgress" || ev.args[0].toInt() != 3 || damaged)

@@ -1,6 +1,6 @@
-#include "analysis/settingsvalue.h"
-#include "analysis/testsettings.h"
-#include "analysis/verdictsettings.h"
+#include "settings/settingsvalue.h"
+#include "settings/testsettings.h"
+#include "settings/verdictsettings.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "dialoganswerer.h"
 
-#include "analysis/verdictrulesdialog.h"
+#include "ui/verdictrulesdialog.h"
 
 #include <QtWidgets>
 

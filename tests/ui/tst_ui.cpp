@@ -1,19 +1,20 @@
 #include "dialoganswerer.h"
+#include "engine/units.h"
 #include "i18n/i18n.h"
 #include "platform/volumes.h"
+#include "session/capacityrules.h"
+#include "session/launchcheck.h"
+#include "session/runtexts.h"
 #include "systemtree.h"
-#include "ui/capacityrules.h"
-#include "ui/launchcheck.h"
 #include "ui/mainwindow.h"
-#include "ui/runtexts.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 namespace {
 
-constexpr qint64 GiB = CapacityRules::GiB;
-constexpr qint64 MiB = CapacityRules::MiB;
+constexpr qint64 GiB = units::GiB;
+constexpr qint64 MiB = units::MiB;
 
 template<typename T>
 T* child(QObject& window, const char* name)

@@ -1,13 +1,13 @@
 // Whole tests from the window on an emulated card: a loop device whose bandwidth the kernel caps,
 // set up by bench/card-sim, which presents it to the volume scan as a USB card.
-#include "analysis/resultstable.h"
-#include "analysis/verdictrulesdialog.h"
-#include "analysis/verdictsettings.h"
 #include "chart/speedchartwidget.h"
 #include "dialoganswerer.h"
 #include "i18n/i18n.h"
 #include "platform/volumes.h"
+#include "settings/verdictsettings.h"
 #include "ui/mainwindow.h"
+#include "ui/resultstable.h"
+#include "ui/verdictrulesdialog.h"
 
 #include <QtTest>
 #include <QtWidgets>

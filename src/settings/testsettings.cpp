@@ -1,6 +1,6 @@
-#include "analysis/testsettings.h"
+#include "settings/testsettings.h"
 
-#include "analysis/settingsvalue.h"
+#include "settings/settingsvalue.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "analysis/settingsvalue.h"
+#include "settings/settingsvalue.h"
 
 #include <QString>
 

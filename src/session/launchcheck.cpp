@@ -1,6 +1,7 @@
-#include "ui/launchcheck.h"
+#include "session/launchcheck.h"
 
-#include "ui/capacityrules.h"
+#include "engine/units.h"
+#include "session/capacityrules.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -108,9 +109,9 @@ Refusal LaunchCheck::freeSpace(quint64 required, quint64 freeBytes)
 {
     if (freeBytes >= required)
         return {};
-    return warning("MsgLowSpaceTitle", LaunchTexts::tr("MsgLowSpaceBody")
-                                           .arg(required / CapacityRules::MiB)
-                                           .arg(freeBytes / CapacityRules::MiB));
+    return warning(
+        "MsgLowSpaceTitle",
+        LaunchTexts::tr("MsgLowSpaceBody").arg(required / units::MiB).arg(freeBytes / units::MiB));
 }
 
 QString LaunchCheck::formatOutcomeText(platform::FormatOutcome outcome)

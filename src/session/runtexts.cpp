@@ -1,6 +1,7 @@
-#include "ui/runtexts.h"
+#include "session/runtexts.h"
 
 #include "analysis/verdictrules.h"
+#include "engine/units.h"
 
 #include <QCoreApplication>
 #include <QTime>
@@ -29,23 +30,23 @@ QString RunTexts::elapsedText(qint64 ms)
     return minSec;
 }
 
-bool RunTexts::windowRepeats(const VerdictRules& rules)
+bool RunTexts::sessionRepeats(const VerdictRules& rules)
 {
     return !rules.fullCap && rules.iterCount >= 2;
 }
 
 int RunTexts::overallPercent(int percent, int round, const VerdictRules& rules)
 {
-    if (!windowRepeats(rules))
+    if (!sessionRepeats(rules))
         return percent;
     return (percent + (round - 1) * 100) / rules.iterCount;
 }
 
-QString RunTexts::roundPrefix(int round, const VerdictRules& rules)
+QString RunTexts::roundPrefix(int round, int rounds)
 {
-    if (!windowRepeats(rules))
+    if (rounds < 2)
         return QString();
-    return RunTextsTr::tr("RoundPrefix").arg(round).arg(rules.iterCount);
+    return RunTextsTr::tr("RoundPrefix").arg(round).arg(rounds);
 }
 
 QString RunTexts::progressText(double currentSpeed, double avgSpeed, qint64 elapsedMs)
@@ -58,12 +59,11 @@ QString RunTexts::progressText(double currentSpeed, double avgSpeed, qint64 elap
 QString RunTexts::rollingProgressText(int currentFile, int totalFiles, qint64 bytesWritten,
                                       qint64 bytesTotal)
 {
-    constexpr double GiB = 1073741824.0;
     return RunTextsTr::tr("RollingProgress")
         .arg(currentFile)
         .arg(totalFiles)
-        .arg(QString::number(double(bytesWritten) / GiB, 'f', 1))
-        .arg(QString::number(double(bytesTotal) / GiB, 'f', 1));
+        .arg(QString::number(double(bytesWritten) / units::GiB, 'f', 1))
+        .arg(QString::number(double(bytesTotal) / units::GiB, 'f', 1));
 }
 
 QString RunTexts::filesSummary(int fileCount, qint64 totalBytes)
@@ -72,7 +72,7 @@ QString RunTexts::filesSummary(int fileCount, qint64 totalBytes)
         return RunTextsTr::tr("HintNoFileSelected");
     return RunTextsTr::tr("SummaryFilesSelected")
         .arg(fileCount)
-        .arg(QString::number(double(totalBytes) / 1048576.0, 'f', 1));
+        .arg(QString::number(double(totalBytes) / units::BytesPerMB, 'f', 1));
 }
 
 QString RunTexts::logLine(const QTime& time, const QString& message)

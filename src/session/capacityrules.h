@@ -13,8 +13,6 @@ struct VolumeInfo;
 class CapacityRules
 {
 public:
-    static constexpr qint64 GiB = 1073741824;
-    static constexpr qint64 MiB = 1048576;
     // Cards up to this capacity are formatted FAT32 ...
     static constexpr quint64 SmallCardLimit = 34359738368ull;
     // ... whose 4 GiB file limit leaves this as the largest test file.

@@ -13,13 +13,13 @@ public:
     // "mm:ss", or "h:mm:ss" from one hour on (hours not limited to two digits).
     static QString elapsedText(qint64 ms);
 
-    // Whether the window itself repeats the run: more than one iteration and no rolling fill
-    // (which repeats inside the engine).
-    static bool windowRepeats(const VerdictRules& rules);
+    // Whether the session repeats the run: more than one iteration and no rolling fill (which
+    // repeats inside the engine).
+    static bool sessionRepeats(const VerdictRules& rules);
     // A phase's percent placed on the axis of all rounds; used by the bar and the chart.
     static int overallPercent(int percent, int round, const VerdictRules& rules);
-    // "Round 2/3 · " while the window repeats the run, else empty.
-    static QString roundPrefix(int round, const VerdictRules& rules);
+    // "Round 2/3 · " while a run repeats (rounds >= 2), else empty.
+    static QString roundPrefix(int round, int rounds);
     static QString progressText(double currentSpeed, double avgSpeed, qint64 elapsedMs);
     static QString rollingProgressText(int currentFile, int totalFiles, qint64 bytesWritten,
                                        qint64 bytesTotal);

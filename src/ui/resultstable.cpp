@@ -1,6 +1,6 @@
-#include "analysis/resultstable.h"
+#include "ui/resultstable.h"
 
-#include "analysis/verdictcell.h"
+#include "ui/verdictcell.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>

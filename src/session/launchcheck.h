@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/driveformatter.h"
-#include "ui/streamsource.h"
+#include "session/streamsource.h"
 
 #include <QString>
 #include <QStringList>

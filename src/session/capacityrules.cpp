@@ -1,5 +1,6 @@
-#include "ui/capacityrules.h"
+#include "session/capacityrules.h"
 
+#include "engine/units.h"
 #include "platform/volumes.h"
 
 #include <QCoreApplication>
@@ -15,7 +16,7 @@ struct CapacityTexts
 
 QString gib(double bytes)
 {
-    return QString::number(bytes / CapacityRules::GiB, 'f', 1);
+    return QString::number(bytes / units::GiB, 'f', 1);
 }
 
 } // namespace
@@ -86,7 +87,7 @@ QString CapacityRules::totalSizeText(qint64 testSize, int streamCount, bool full
         return CapacityTexts::tr("TotalSizeRolling").arg(gib(double(total))).arg(iterations);
     }
     const qint64 total = qint64(streamCount) * testSize;
-    if (double(total) / GiB >= 1.0)
+    if (double(total) / units::GiB >= 1.0)
         return CapacityTexts::tr("TotalSizeGB").arg(gib(double(total)));
-    return CapacityTexts::tr("TotalSizeMB").arg(total / MiB);
+    return CapacityTexts::tr("TotalSizeMB").arg(total / units::MiB);
 }

@@ -1,6 +1,6 @@
-#include "analysis/verdictsettings.h"
+#include "settings/verdictsettings.h"
 
-#include "analysis/settingsvalue.h"
+#include "settings/settingsvalue.h"
 
 #include <QSettings>
 

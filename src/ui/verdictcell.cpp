@@ -1,4 +1,4 @@
-#include "analysis/verdictcell.h"
+#include "ui/verdictcell.h"
 
 #include <QBrush>
 #include <QCoreApplication>

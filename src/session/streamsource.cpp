@@ -1,4 +1,4 @@
-#include "ui/streamsource.h"
+#include "session/streamsource.h"
 
 #include <QCoreApplication>
 

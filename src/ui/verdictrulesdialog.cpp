@@ -1,6 +1,6 @@
-#include "analysis/verdictrulesdialog.h"
+#include "ui/verdictrulesdialog.h"
 
-#include "analysis/verdictsettings.h"
+#include "settings/verdictsettings.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
