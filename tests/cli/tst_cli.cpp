@@ -270,6 +270,7 @@ private slots:
         p.start(cli(),
                 runArgs(QStringLiteral("100M"), {QStringLiteral("--streams"), QStringLiteral("1"),
                                                  QStringLiteral("--no-read")}));
+        QVERIFY(p.waitForStarted());
         QByteArray err;
         QElapsedTimer clock;
         clock.start();
