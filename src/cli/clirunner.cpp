@@ -283,7 +283,7 @@ bool CliRunner::writeReport(const RunResult& result, const QString& path)
 
 void CliRunner::onRoundStarted(int round, int rounds)
 {
-    endProgressLine();
+    m_plainDecile = -1;
     m_progress.round = round;
     m_progress.rounds = rounds;
 }
@@ -291,8 +291,9 @@ void CliRunner::onRoundStarted(int round, int rounds)
 void CliRunner::onPhaseProgress(bool write, int percent, double currentMBps, double avgMBps,
                                 qint64 elapsedMs)
 {
+    // The log says how a phase ended; the line goes on with the next one.
     if (m_progressStarted && write != m_progress.write)
-        endProgressLine(); // the last figures of the phase before stay on screen
+        m_plainDecile = -1;
     m_progressStarted = true;
     m_progress.write = write;
     m_progress.percent = percent;
@@ -381,5 +382,4 @@ void CliRunner::endProgressLine()
     if (m_shownWidth > 0)
         write(stderr, QStringLiteral("\n"));
     m_shownWidth = 0;
-    m_plainDecile = -1;
 }

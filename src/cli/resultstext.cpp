@@ -13,10 +13,9 @@ struct ResultsTextTr
     Q_DECLARE_TR_FUNCTIONS(ResultsText)
 };
 
-const char* const kWriteColumns[] = {"ColWriteAvg", "ColWriteMin", "ColWriteJitter", "ColWriteCV",
-                                     "ColWriteDrop"};
-const char* const kReadColumns[] = {"ColReadAvg", "ColReadMin", "ColReadJitter", "ColReadCV",
-                                    "ColReadDrop"};
+// After the row's label and its phase; speeds in MB/s, ratios in percent.
+const char* const kFigureColumns[] = {"CliColAvg", "CliColMin", "CliColJitter", "CliColCV",
+                                      "CliColDrop"};
 
 QStringList figureCells(const StreamMetrics& m)
 {
@@ -49,24 +48,21 @@ QString ResultsText::verdictText(Verdict verdict)
 
 QString ResultsText::table(const RunFigures& figures)
 {
+    // One line per phase keeps the table within a terminal's width, unlike the window's one
+    // line per row.
     QVector<QStringList> cells;
-    QStringList header{ResultsTextTr::tr("ColFile")};
-    for (const char* key : kWriteColumns)
+    QStringList header{ResultsTextTr::tr("ColFile"), QString()};
+    for (const char* key : kFigureColumns)
         header << ResultsTextTr::tr(key);
-    if (figures.readMeasured) {
-        for (const char* key : kReadColumns)
-            header << ResultsTextTr::tr(key);
-    }
     header << ResultsTextTr::tr("ColVerdict");
     cells << header;
     for (int row = 0; row < figures.rows.size(); ++row) {
         const RunRow& r = figures.rows.at(row);
-        QStringList line{rowLabel(row, r)};
-        line << figureCells(r.write);
+        cells << (QStringList{rowLabel(row, r), ResultsTextTr::tr("LabelWrite")}
+                  << figureCells(r.write) << verdictText(r.verdict.overall()));
         if (figures.readMeasured)
-            line << figureCells(r.read);
-        line << verdictText(r.verdict.overall());
-        cells << line;
+            cells << (QStringList{QString(), ResultsTextTr::tr("LabelRead")} << figureCells(r.read)
+                                                                             << QString());
     }
 
     QVector<int> widths(header.size(), 0);
@@ -81,7 +77,7 @@ QString ResultsText::table(const RunFigures& figures)
             const QString& cell = line.at(c);
             const QString gap(widths[c] - TerminalText::width(cell), QLatin1Char(' '));
             // Labels and verdicts read from the left, figures line up on the right.
-            const bool figure = c > 0 && c < line.size() - 1;
+            const bool figure = c > 1 && c < line.size() - 1;
             text += (c > 0 ? QStringLiteral("  ") : QString()) +
                     (figure ? gap + cell : cell + (c < line.size() - 1 ? gap : QString()));
         }
