@@ -280,9 +280,12 @@ private slots:
             err += p.readAllStandardError();
         }
         QVERIFY2(cardEntries() != before, "the run writes its files");
-        QVERIFY(::kill(pid_t(p.processId()), SIGINT) == 0);
-        QTest::qWait(100);
-        ::kill(pid_t(p.processId()), SIGINT);
+        // The second comes before any event is handled here, so the process cannot have been
+        // reaped and its id reused (or 0, which would hit this whole process group).
+        const pid_t pid = pid_t(p.processId());
+        QVERIFY(pid > 0 && ::kill(pid, SIGINT) == 0);
+        QThread::msleep(30);
+        ::kill(pid, SIGINT);
         QVERIFY(p.waitForFinished(60000));
         err += p.readAllStandardError();
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
