@@ -1,7 +1,7 @@
 # Installation into a desktop (program, menu entry, themed icons) and the Debian package.
 include(GNUInstallDirs)
 
-install(TARGETS quorvelcard RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS quorvelcard quorvelcard-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(UNIX AND NOT APPLE)
     set(QC_APP_DIR ${CMAKE_SOURCE_DIR}/src/app)

@@ -60,6 +60,103 @@ const CatalogueEntry kEntries[] = {
     {"ColReadDrop", "读取掉速", "Read Drop", "讀取降速"},
     {"ColVerdict", "判定", "Verdict", "判定"},
     {"RowCardTotal", "整卡合计", "Card total", "整卡合計"},
+    // Reports, the copy of the results and the history of runs.
+    {"MenuFile", "文件(&F)", "&File", "檔案(&F)"},
+    {"MenuSaveReport", "保存报告(&S)...", "&Save report...", "儲存報告(&S)..."},
+    {"MenuHistory", "历史记录(&H)...", "&History...", "歷史記錄(&H)..."},
+    {"MenuCopy", "复制", "Copy", "複製"},
+    {"MenuCopyAll", "全部复制", "Copy all", "全部複製"},
+    {"BtnSaveReport", "保存报告...", "Save report...", "儲存報告..."},
+    {"DlgSaveReport", "保存测试报告", "Save test report", "儲存測試報告"},
+    {"FilterReportHtml", "HTML 报告 (*.html)", "HTML report (*.html)", "HTML 報告 (*.html)"},
+    {"FilterReportJson", "JSON 数据 (*.json)", "JSON data (*.json)", "JSON 資料 (*.json)"},
+    {"FilterReportCsv", "CSV 表格 (*.csv)", "CSV table (*.csv)", "CSV 表格 (*.csv)"},
+    {"FilterReportPng", "速度曲线图 (*.png)", "Speed chart (*.png)", "速度曲線圖 (*.png)"},
+    {"MsgSaveFailedTitle", "保存失败", "Save failed", "儲存失敗"},
+    {"MsgSaveFailedBody", "无法保存报告：\n%1", "The report could not be saved:\n%1",
+     "無法儲存報告：\n%1"},
+    {"LogReportSaved", "报告已保存：%1", "Report saved: %1", "報告已儲存：%1"},
+    {"LogHistoryOff", "历史记录已关闭：%1", "History is off: %1", "歷史記錄已關閉：%1"},
+    {"LogHistoryNotStored", "本次测试未存入历史记录：%1",
+     "This run was not stored in the history: %1", "本次測試未存入歷史記錄：%1"},
+    {"HdrReportTitle", "存储卡速度测试报告", "Card speed test report", "記憶卡速度測試報告"},
+    {"ColCard", "存储卡", "Card", "記憶卡"},
+    {"SectionSpeedChart", "速度曲线", "Speed curve", "速度曲線"},
+    {"SectionErrors", "错误信息", "Errors", "錯誤訊息"},
+    {"LabelCardVerdict", "整卡判定：", "Card verdict:", "整卡判定："},
+    {"LabelCardLabel", "卷标：", "Volume label:", "磁碟區標籤："},
+    {"LabelFileSystem", "文件系统：", "File system:", "檔案系統："},
+    {"LabelCapacity", "容量：", "Capacity:", "容量："},
+    {"LabelFreeBefore", "测试前可用空间：", "Free before the test:", "測試前可用空間："},
+    {"LabelTotalBytes", "总大小：", "Total size:", "總大小："},
+    {"LabelReadBack", "读取测试：", "Read test:", "讀取測試："},
+    {"LabelYes", "是", "Yes", "是"},
+    {"LabelNo", "否", "No", "否"},
+    {"LabelRounds", "轮次：", "Rounds:", "輪次："},
+    {"LabelFillFile", "每个文件：", "Per file:", "每個檔案："},
+    {"LabelStarted", "开始时间：", "Started:", "開始時間："},
+    {"LabelEnded", "结束时间：", "Ended:", "結束時間："},
+    {"LabelOutcome", "结束方式：", "Outcome:", "結束方式："},
+    {"LabelEndCompleted", "已完成", "Completed", "已完成"},
+    {"LabelEndStopped", "已被用户停止", "Stopped by the user", "已由使用者停止"},
+    {"LabelEndFailed", "因错误而中止", "Failed", "因錯誤而中止"},
+    {"LabelModeRolling", "填满整卡", "Fill entire card", "寫滿整張卡"},
+    {"LabelAggWriteMin", "整卡写入最低速度", "Card-total write min", "整卡寫入最低速度"},
+    {"LabelAggReadMin", "整卡读取最低速度", "Card-total read min", "整卡讀取最低速度"},
+    {"LabelProgram", "程序版本：", "Program version:", "程式版本："},
+    {"LabelReportMade", "报告生成时间：", "Report made:", "報告產生時間："},
+    {"ColWriteDropCount", "写入掉速样本", "Write drop samples", "寫入降速樣本"},
+    {"ColWriteSamples", "写入样本数", "Write samples", "寫入樣本數"},
+    {"ColReadDropCount", "读取掉速样本", "Read drop samples", "讀取降速樣本"},
+    {"ColReadSamples", "读取样本数", "Read samples", "讀取樣本數"},
+    {"ColBadBlocks", "坏块", "Bad blocks", "壞區塊"},
+    {"ColReasons", "判定原因", "Reasons", "判定原因"},
+    {"ColPhase", "阶段", "Phase", "階段"},
+    {"ColSeries", "曲线", "Series", "曲線"},
+    {"ColSample", "样本序号", "Sample", "樣本序號"},
+    {"ColProgress", "进度 (%)", "Progress (%)", "進度 (%)"},
+    {"ColSpeed", "速度 (MB/s)", "Speed (MB/s)", "速度 (MB/s)"},
+    {"ErrReportNotOurs", "不是本程序的测试结果文件", "not a test result file of this program",
+     "不是本程式的測試結果檔案"},
+    {"ErrReportNewer", "格式版本 %1 无法识别，可能来自更新版本的程序",
+     "format version %1 is not known; a newer version of the program may have written it",
+     "無法識別格式版本 %1，可能來自較新版本的程式"},
+    {"ErrHistoryNotOpen", "历史记录尚未打开", "the history has not been opened",
+     "歷史記錄尚未開啟"},
+    {"ErrNoSqlDriver", "没有可用的 SQLite 驱动", "no SQLite driver is available",
+     "沒有可用的 SQLite 驅動程式"},
+    {"ErrHistoryFolder", "无法创建文件夹 %1", "the folder %1 cannot be created",
+     "無法建立資料夾 %1"},
+    {"ErrHistorySchema", "数据库结构版本 %1 无法识别，可能来自更新版本的程序",
+     "the database has a layout this program does not know (schema %1); a newer version may "
+     "have made it",
+     "無法識別資料庫結構版本 %1，可能來自較新版本的程式"},
+    {"ErrHistoryNoRun", "历史记录中没有编号为 %1 的测试", "the history holds no run number %1",
+     "歷史記錄中沒有編號為 %1 的測試"},
+    {"DlgHistoryTitle", "测试历史", "Run history", "測試歷史"},
+    {"ColTime", "时间", "Time", "時間"},
+    {"ColCapacity", "容量", "Capacity", "容量"},
+    {"ColFileSystem", "文件系统", "File system", "檔案系統"},
+    {"ColMode", "模式", "Mode", "模式"},
+    {"ColStreams", "并行数", "Streams", "平行串流數"},
+    {"ColBlockSize", "块大小", "Block size", "區塊大小"},
+    {"ColOutcome", "结束方式", "Outcome", "結束方式"},
+    {"LabelFilterCard", "存储卡：", "Card:", "記憶卡："},
+    {"LabelAllCards", "全部存储卡", "All cards", "全部記憶卡"},
+    {"LabelHistoryCount", "共 %1 条记录", "%1 runs", "共 %1 筆記錄"},
+    {"BtnDelete", "删除", "Delete", "刪除"},
+    {"BtnCompare", "对比", "Compare", "比較"},
+    {"BtnClose", "关闭", "Close", "關閉"},
+    {"TipCompare", "选择两条记录进行对比", "Select two runs to compare them", "選取兩筆記錄來比較"},
+    {"MsgDeleteTitle", "删除记录", "Delete runs", "刪除記錄"},
+    {"MsgDeleteBody", "确定删除所选的 %1 条记录吗？", "Delete the %1 selected runs?",
+     "確定刪除所選的 %1 筆記錄嗎？"},
+    {"MsgHistoryOff", "历史记录不可用：%1", "The history is not available: %1",
+     "歷史記錄無法使用：%1"},
+    {"MsgLoadFailed", "无法读取这条记录：%1", "This run could not be read: %1",
+     "無法讀取這筆記錄：%1"},
+    {"DlgCompareTitle", "对比两次测试", "Compare two runs", "比較兩次測試"},
+    {"TipOtherRun", "另一次测试：%1", "Other run: %1", "另一次測試：%1"},
     {"DriveRemovable", "可移动", "Removable", "卸除式"},
     {"DriveWarnNoDrive", "⚠ 未检测到可移动驱动器 — 请插入存储卡 / U 盘",
      "⚠ No removable drive detected — please insert an memory card / USB drive",
@@ -372,6 +469,135 @@ const CatalogueEntry kEntries[] = {
     {"ErrWrite", "写入失败 (%1)", "Write failed (%1)", "寫入失敗 (%1)"},
     {"ErrRead", "读取失败 (%1)", "Read failed (%1)", "讀取失敗 (%1)"},
     {"GroupLog", "运行日志", "Run log", "執行記錄"},
+    {"CliHelp",
+     "用法：quorvelcard-cli --drive 根目录 [选项]\n"
+     "      quorvelcard-cli --list [--json]\n\n"
+     "在终端里进行与 QuorvelCard 窗口相同的测试：以并行数据流写入测试文件、读回、\n"
+     "测量速度并判定存储卡。它只在可移动驱动器上写入和删除自己的测试文件，从不格式化存储卡。\n\n"
+     "选项：\n"
+     "  --list             列出可移动驱动器（加 --json 时以 JSON 输出）\n"
+     "  --drive 根目录     要测试的存储卡：--list 列出的根目录之一\n"
+     "  --size 大小        每个数据流的大小，填满模式下为每个文件的大小（K、M、G；默认 2G）\n"
+     "  --streams N        并行数据流数，1 到 16（默认 2）\n"
+     "  --block 大小       块大小：64K、128K、256K、512K、1M、4M 或 8M（默认 1M）\n"
+     "  --no-read          只写入，不读回\n"
+     "  --files 文件...    复制这些文件，代替随机数据\n"
+     "  --fill [N]         将整张卡填满 N 次（默认 1）\n"
+     "  --verify-fill      读回并校验每一次填满的数据\n"
+     "  --rounds N         将测试重复 N 轮，1 到 99\n"
+     "  --rules 文件       判定阈值取自 ini 文件的 [verdict] 组，键名与设置中相同\n"
+     "                     （默认：窗口中保存的判定规则）；测试的方式只由选项决定\n"
+     "  --report 文件      将结果写入 .json、.csv 或 .html 报告\n"
+     "  --lang 语言        en、zh-CN 或 zh-TW（默认：窗口的语言）\n"
+     "  --quiet            不显示进度和日志，只显示结果\n"
+     "  --help、--version\n\n"
+     "退出码：0 达标，1 警告，2 不达标，3 被拒绝或参数错误，4 测试出错或无法写入报告，\n"
+     "130 被中断（Ctrl-C 会停止测试并删除测试文件）。",
+     "Usage: quorvelcard-cli --drive ROOT [options]\n"
+     "       quorvelcard-cli --list [--json]\n\n"
+     "Runs the QuorvelCard window's test from a terminal: writes test files in parallel\n"
+     "streams, reads them back, measures the speeds and judges the card. It only writes and\n"
+     "deletes its own files on a removable drive and never formats a card.\n\n"
+     "Options:\n"
+     "  --list             list the removable drives (with --json: as JSON)\n"
+     "  --drive ROOT       the card to test: a root that --list shows\n"
+     "  --size SIZE        bytes per stream, or per file of a fill (K, M, G; default 2G)\n"
+     "  --streams N        parallel streams, 1 to 16 (default 2)\n"
+     "  --block SIZE       block size: 64K, 128K, 256K, 512K, 1M, 4M or 8M (default 1M)\n"
+     "  --no-read          write only, no read-back\n"
+     "  --files FILE...    copy these files instead of random data\n"
+     "  --fill [N]         fill the whole card N times (default 1)\n"
+     "  --verify-fill      read every fill back and check it\n"
+     "  --rounds N         repeat the test N rounds, 1 to 99\n"
+     "  --rules FILE       verdict thresholds from the [verdict] group of an ini file, keyed\n"
+     "                     as in the settings (default: the rules saved in the window); the\n"
+     "                     options alone decide what the run does\n"
+     "  --report FILE      write the results as a .json, .csv or .html report\n"
+     "  --lang LANG        en, zh-CN or zh-TW (default: the window's language)\n"
+     "  --quiet            no progress and no log, only the results\n"
+     "  --help, --version\n\n"
+     "Exit codes: 0 Pass, 1 Warn, 2 Fail, 3 refused or bad arguments,\n"
+     "4 test error or report not written, 130 interrupted (Ctrl-C stops the test and removes\n"
+     "its files).",
+     "用法：quorvelcard-cli --drive 根目錄 [選項]\n"
+     "      quorvelcard-cli --list [--json]\n\n"
+     "在終端機中進行與 QuorvelCard 視窗相同的測試：以平行串流寫入測試檔案、讀回、\n"
+     "量測速度並判定記憶卡。它只在卸除式磁碟機上寫入與刪除自己的測試檔案，從不格式化記憶卡。\n\n"
+     "選項：\n"
+     "  --list             列出卸除式磁碟機（加上 --json 時以 JSON 輸出）\n"
+     "  --drive 根目錄     要測試的記憶卡：--list 列出的根目錄之一\n"
+     "  --size 大小        每個串流的大小，寫滿模式下為每個檔案的大小（K、M、G；預設 2G）\n"
+     "  --streams N        平行串流數，1 到 16（預設 2）\n"
+     "  --block 大小       區塊大小：64K、128K、256K、512K、1M、4M 或 8M（預設 1M）\n"
+     "  --no-read          只寫入，不讀回\n"
+     "  --files 檔案...    複製這些檔案，取代隨機資料\n"
+     "  --fill [N]         將整張卡寫滿 N 次（預設 1）\n"
+     "  --verify-fill      讀回並驗證每一次寫滿的資料\n"
+     "  --rounds N         將測試重複 N 輪，1 到 99\n"
+     "  --rules 檔案       判定門檻取自 ini 檔案的 [verdict] 群組，鍵名與設定中相同\n"
+     "                     （預設：視窗中儲存的判定規則）；測試的方式只由選項決定\n"
+     "  --report 檔案      將結果寫入 .json、.csv 或 .html 報告\n"
+     "  --lang 語言        en、zh-CN 或 zh-TW（預設：視窗的語言）\n"
+     "  --quiet            不顯示進度與記錄，只顯示結果\n"
+     "  --help、--version\n\n"
+     "結束代碼：0 達標，1 警告，2 未達標，3 被拒絕或參數錯誤，4 測試出錯或無法寫入報告，\n"
+     "130 被中斷（Ctrl-C 會停止測試並刪除測試檔案）。"},
+    {"CliAppHelp",
+     "用法：quorvelcard [--help | --version]\n\n打开 QuorvelCard 窗口。在终端里测试存储卡请用\n"
+     "quorvelcard-cli（见 quorvelcard-cli --help）。",
+     "Usage: quorvelcard [--help | --version]\n\nOpens the QuorvelCard window. To test a card\n"
+     "from a terminal, use quorvelcard-cli (see quorvelcard-cli --help).",
+     "用法：quorvelcard [--help | --version]\n\n開啟 QuorvelCard 視窗。在終端機中測試記憶卡請使用\n"
+     "quorvelcard-cli（請見 quorvelcard-cli --help）。"},
+    {"CliTryHelp", "请运行“%1 --help”查看用法。", "Try \"%1 --help\" for the usage.",
+     "請執行「%1 --help」查看用法。"},
+    {"CliErrUnknownOption", "未知选项：%1", "unknown option: %1", "未知的選項：%1"},
+    {"CliErrUnexpected", "多余的参数：%1", "unexpected argument: %1", "多餘的參數：%1"},
+    {"CliErrNeedsValue", "%1 需要一个值", "%1 needs a value", "%1 需要一個值"},
+    {"CliErrSize", "%1 需要 512M 或 2G 这样的大小，而不是“%2”",
+     "%1 takes a size such as 512M or 2G, not \"%2\"",
+     "%1 需要 512M 或 2G 這樣的大小，而不是「%2」"},
+    {"CliErrCount", "%1 需要 %2 到 %3 之间的整数，而不是“%4”",
+     "%1 takes a whole number from %2 to %3, not \"%4\"",
+     "%1 需要 %2 到 %3 之間的整數，而不是「%4」"},
+    {"CliErrBlock", "--block 只能是 64K、128K、256K、512K、1M、4M 或 8M，而不是“%1”",
+     "--block takes 64K, 128K, 256K, 512K, 1M, 4M or 8M, not \"%1\"",
+     "--block 只能是 64K、128K、256K、512K、1M、4M 或 8M，而不是「%1」"},
+    {"CliErrLang", "--lang 只能是 en、zh-CN 或 zh-TW，而不是“%1”",
+     "--lang takes en, zh-CN or zh-TW, not \"%1\"",
+     "--lang 只能是 en、zh-CN 或 zh-TW，而不是「%1」"},
+    {"CliErrAlone", "%1 只能与 %2 一起使用", "%1 goes with %2 only", "%1 只能與 %2 一起使用"},
+    {"CliErrConflict", "%1 和 %2 不能同时使用", "%1 and %2 do not go together",
+     "%1 與 %2 不能同時使用"},
+    {"CliErrNoDrive", "没有指定要测试的存储卡：请用 --drive 根目录（可用 --list 查看）",
+     "no card to test: give --drive ROOT (see --list)",
+     "沒有指定要測試的記憶卡：請使用 --drive 根目錄（可用 --list 查看）"},
+    {"CliErrRulesFile", "无法读取判定规则文件 %1", "cannot read the rules file %1",
+     "無法讀取判定規則檔案 %1"},
+    {"CliErrRulesGroup", "判定规则文件 %1 中没有 [verdict] 组",
+     "the rules file %1 has no [verdict] group", "判定規則檔案 %1 中沒有 [verdict] 群組"},
+    {"CliErrReport", "--report 只能写入 .json、.csv 或 .html 文件，而不是“%1”",
+     "--report writes .json, .csv or .html files, not \"%1\"",
+     "--report 只能寫入 .json、.csv 或 .html 檔案，而不是「%1」"},
+    {"CliErrReportFolder", "报告 %1 所在的文件夹不存在",
+     "the folder for the report %1 does not exist", "報告 %1 所在的資料夾不存在"},
+    {"CliColAvg", "平均 MB/s", "Avg MB/s", "平均 MB/s"},
+    {"CliColMin", "最低 MB/s", "Min MB/s", "最低 MB/s"},
+    {"CliColJitter", "抖动", "Jitter", "抖動"},
+    {"CliColCV", "变异系数", "CV", "變異係數"},
+    {"CliColDrop", "掉速", "Drop", "降速"},
+    {"CliNoDrives", "没有找到可移动驱动器。", "No removable drive found.", "找不到卸除式磁碟機。"},
+    {"CliProgress", "%1 %2%  ·  %3 MB/s  ·  平均 %4 MB/s  ·  已用 %5  ·  剩余 %6",
+     "%1 %2%  ·  %3 MB/s  ·  avg %4 MB/s  ·  %5 elapsed  ·  %6 left",
+     "%1 %2%  ·  %3 MB/s  ·  平均 %4 MB/s  ·  已用 %5  ·  剩餘 %6"},
+    {"CliCardVerdict", "存储卡判定：%1", "Card verdict: %1", "記憶卡判定：%1"},
+    {"CliInterrupted", "已中断：正在停止测试并删除测试文件……",
+     "Interrupted: stopping the test and removing its files…",
+     "已中斷：正在停止測試並刪除測試檔案……"},
+    {"CliStillRemoving", "仍在删除测试文件，请稍候。",
+     "Still removing the test files, please wait.", "仍在刪除測試檔案，請稍候。"},
+    {"CliStopped", "测试已停止，测试文件已删除。", "The test was stopped and its files removed.",
+     "測試已停止，測試檔案已刪除。"},
 };
 
 } // namespace

@@ -75,14 +75,7 @@ void I18n::initLanguage()
         if (!settings.contains(QLatin1String(kLanguageKey)))
             settings.setValue(QLatin1String(kLanguageKey), askLanguage());
     }
-    m_language = languageFromSetting(QSettings().value(QLatin1String(kLanguageKey)));
-
-    createTranslators();
-    // A repeated call must not leave an earlier translator installed beside the new one.
-    if (m_installed != nullptr)
-        QCoreApplication::removeTranslator(m_installed);
-    m_installed = translatorFor(m_language);
-    QCoreApplication::installTranslator(m_installed);
+    useLanguage(languageFromSetting(QSettings().value(QLatin1String(kLanguageKey))));
 }
 
 void I18n::setLanguage(Language lang)
@@ -104,6 +97,17 @@ void I18n::setLanguage(Language lang)
 
     QSettings().setValue(QLatin1String(kLanguageKey), static_cast<int>(m_language));
     emit languageChanged(m_language);
+}
+
+void I18n::useLanguage(Language lang)
+{
+    m_language = languageFromSetting(static_cast<int>(lang));
+    createTranslators();
+    // A repeated call must not leave an earlier translator installed beside the new one.
+    if (m_installed != nullptr)
+        QCoreApplication::removeTranslator(m_installed);
+    m_installed = translatorFor(m_language);
+    QCoreApplication::installTranslator(m_installed);
 }
 
 // No language is chosen yet, so the question is put in all three at once.

@@ -45,6 +45,10 @@ public:
     // current language does nothing at all. Runs on the GUI thread.
     void setLanguage(Language lang);
 
+    // Installs lang's translator for this process only, asking and storing nothing: for front
+    // ends without a window, which must neither ask nor change the window's choice.
+    void useLanguage(Language lang);
+
     // Maps a stored "ui/language" value to a language: 1 English, 2 Traditional Chinese,
     // anything else (absent, out of range, not a number) Simplified Chinese.
     static Language languageFromSetting(const QVariant& stored);

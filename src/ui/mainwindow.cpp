@@ -8,6 +8,7 @@
 #include "session/runtexts.h"
 #include "session/testsession.h"
 #include "ui/logpane.h"
+#include "ui/resultactions.h"
 #include "ui/resultstable.h"
 
 #include <QAction>
@@ -154,6 +155,9 @@ void MainWindow::buildUi()
     resultsTable = new QTableWidget(0, ResultsTable::ColumnCount);
     ResultsTable::setUp(resultsTable);
     resultsBox->addWidget(resultsTable);
+    resultActions = new ResultActions(this, resultsTable);
+    resultsBox->addWidget(resultActions->saveButton(), 0, Qt::AlignRight);
+    connect(resultActions, &ResultActions::logLine, this, &MainWindow::appendLog);
     column->addWidget(resultsGroup, 0);
 
     logPane = new LogPane;

@@ -23,6 +23,7 @@ class QSpinBox;
 class QTableWidget;
 class QWidget;
 class LogPane;
+class ResultActions;
 struct Refusal;
 class SpeedChartWidget;
 class TestSession;
@@ -145,6 +146,8 @@ private:
     SpeedChartWidget* speedChart = nullptr;
     QTableWidget* resultsTable = nullptr;
     LogPane* logPane = nullptr;
+    // Save report, History and copying the results; setResult() when a run ends.
+    ResultActions* resultActions = nullptr;
 
     QLabel* driveLabel = nullptr;
     QLabel* modeLabel = nullptr;

@@ -4,14 +4,17 @@
 #include "platform/alignedbuffer.h"
 #include "platform/driveformatter.h"
 #include "platform/formatrules.h"
+#include "platform/interruptcatcher.h"
 #include "platform/unbufferedfile.h"
 #include "platform/win32openargs.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -120,6 +123,33 @@ void testFormatDialog()
 #endif
 }
 
+// Interrupts are counted, not fatal, as long as the catcher lives, a second one too; afterwards
+// the handling that was there before is back. Windows delivers Ctrl-C on a thread of its own,
+// and only to a process with a console.
+void testInterrupts()
+{
+    {
+        platform::InterruptCatcher catcher;
+        CHECK(catcher.isActive() && catcher.count() == 0);
+#ifdef _WIN32
+        if (!GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) {
+            std::printf("    no console: Ctrl-C not delivered\n");
+            return;
+        }
+        for (int i = 0; i < 200 && catcher.count() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        CHECK(catcher.count() == 1);
+#else
+        CHECK(std::raise(SIGINT) == 0 && std::raise(SIGTERM) == 0 && std::raise(SIGINT) == 0);
+        CHECK(catcher.count() == 3);
+#endif
+    }
+#ifndef _WIN32
+    struct sigaction now = {};
+    CHECK(sigaction(SIGINT, nullptr, &now) == 0 && now.sa_handler == SIG_DFL);
+#endif
+}
+
 } // namespace
 
 int main()
@@ -128,6 +158,7 @@ int main()
         {"blocks", testBlocks},
         {"openArguments", testOpenArguments},
         {"formatDialog", testFormatDialog},
+        {"interrupts", testInterrupts},
     });
     std::error_code ec;
     fs::remove_all(Dir, ec);
