@@ -2,6 +2,7 @@
 #include "chart/speedchartwidget.h"
 #include "i18n/i18n.h"
 #include "report/historystore.h"
+#include "report/numbertext.h"
 #include "report/reportcsv.h"
 #include "report/reportjson.h"
 #include "report/reporttexts.h"
@@ -350,15 +351,17 @@ private slots:
             QCOMPARE(rows[r + 1].last(), run.figures.rows[r].reasons.join("; "));
         }
 
+        // One line per sample number and phase; the last stream's last read sample is last.
         const QList<QStringList> samples = readCsv(ReportWriter::samplesPath(path));
-        int total = run.writeSeries.card.size() + run.readSeries.card.size();
-        for (int s = 0; s < 3; ++s)
-            total += run.writeSeries.streams[s].size() + run.readSeries.streams[s].size();
-        QCOMPARE(samples.size(), total + 1);
-        const QStringList last = samples.last();
-        QCOMPARE(last[1], ReportTexts::rowLabel(run, 3));
-        QCOMPARE(last[2].toInt(), run.readSeries.streams[2].size());
-        QVERIFY(qAbs(last[4].toDouble() - run.readSeries.streams[2].last().mbps) < 0.001);
+        QCOMPARE(samples.size(), 1 + run.writeSeries.card.size() + run.readSeries.card.size());
+        const int speed = samples[0].indexOf(ReportTexts::rowLabel(run, 3) + " · Speed (MB/s)");
+        QCOMPARE(speed, 9);
+        QCOMPARE(samples.last()[0], QString("Read"));
+        QCOMPARE(samples.last()[1].toInt(), run.readSeries.streams[2].size());
+        QVERIFY(qAbs(samples.last()[speed].toDouble() - run.readSeries.streams[2].last().mbps) <
+                0.001);
+        for (const QStringList& row : samples)
+            QCOMPARE(row.size(), samples[0].size());
     }
 
     // The page renders in a real browser: no errors, its table and its chart on screen.
@@ -401,6 +404,19 @@ private slots:
         }
         QVERIFY(line);
         QVERIFY(fail);
+    }
+
+    // The quick fixed-point path prints what an exact one does, near halves included.
+    void fixedNumbersAreExact()
+    {
+        QVector<double> values{0.0, 0.005, 0.015, 1.125, 2.675, 23.4712, 99.995, -3.14159, -0.004, 1e17};
+        QRandomGenerator random(7);
+        for (int i = 0; i < 20000; ++i)
+            values << random.generateDouble() * std::pow(10.0, i % 7);
+        for (double v : values) {
+            for (int decimals : {1, 2, 3})
+                QCOMPARE(NumberText::fixed(v, decimals), QString::number(v, 'f', decimals));
+        }
     }
 
     void defaultFileNames_data()
