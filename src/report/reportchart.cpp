@@ -53,7 +53,7 @@ void ReportChart::load(SpeedChartWidget* chart, const RunResult& result)
     chart->setReadVisible(result.figures.readMeasured || hasSamples(result.readSeries));
     const auto streamSeries = [streams](const PhaseSeries& phase, int s) {
         return streams == 1 && phase.streams.value(0).isEmpty() ? phase.card
-                                                                 : phase.streams.value(s);
+                                                                : phase.streams.value(s);
     };
     for (int s = 0; s < streams; ++s) {
         feed(chart, s, streamSeries(result.writeSeries, s), true);

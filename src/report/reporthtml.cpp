@@ -34,7 +34,7 @@ table.results th { background: #eef1f5; color: #333; padding: 6px 4px;
                    border-bottom: 1px solid #d0d7de; }
 table.results td { padding: 6px 6px; text-align: center; font-weight: bold; }
 table.results tr:nth-child(even) td { background: #f7f9fc; }
-table.results td.label { text-align: left; color: #555; font-weight: normal; }
+table.results td.label { text-align: left; color: #555; font-weight: normal; white-space: nowrap; }
 table.results tr.total td.label { color: #333; font-weight: bold; }
 table.results td.verdict { font-size: 15px; }
 .reasons { font-size: 12px; font-weight: normal; color: #555; margin-top: 2px; }
@@ -146,9 +146,9 @@ QString planFacts(const RunResult& result)
     addFact(html, "LabelTotalBytes", ReportTexts::bytesText(plan.testSize));
     addFact(html, "LabelStreams", QString::number(result.streamLabels.size()));
     addFact(html, "LabelBlock", ReportTexts::bytesText(plan.blockSize));
-    addFact(html, "LabelReadBack",
-            HtmlTexts::tr(plan.readEnabled || result.figures.readMeasured ? "LabelYes"
-                                                                          : "LabelNo"));
+    addFact(
+        html, "LabelReadBack",
+        HtmlTexts::tr(plan.readEnabled || result.figures.readMeasured ? "LabelYes" : "LabelNo"));
     addFact(html, "LabelRounds",
             QStringLiteral("%1 / %2").arg(result.roundsDone).arg(result.rounds));
     if (result.mode() == TestMode::RollingFill)
@@ -213,15 +213,15 @@ QByteArray ReportHtml::page(const RunResult& result, const QByteArray& chartPng,
     html += QStringLiteral("<!DOCTYPE html>\n<html lang=\"%1\">\n<head>\n<meta charset=\"utf-8\">\n"
                            "<meta name=\"viewport\" content=\"width=device-width\">\n"
                            "<title>%2 · %3</title>\n<style>%4</style>\n</head>\n<body>\n")
-                .arg(langTag(), esc(title), esc(result.card.label),
-                     QString::fromLatin1(kStyle));
-    html += QStringLiteral("<h1>%1 · %2</h1>\n<div class=\"sub\">%3</div>\n")
-                .arg(esc(title), esc(result.card.label), esc(ReportTexts::timeText(result.started)));
-    html += QStringLiteral("<div class=\"badge\" style=\"color: %1; border: 2px solid %1\">%2 "
-                           "%3</div> <span>%4</span>\n")
-                .arg(css(tint), esc(heading("LabelCardVerdict")),
-                     esc(VerdictCellStyle::verdictText(card)),
-                     esc(ReportTexts::endText(result.end)));
+                .arg(langTag(), esc(title), esc(result.card.label), QString::fromLatin1(kStyle));
+    html +=
+        QStringLiteral("<h1>%1 · %2</h1>\n<div class=\"sub\">%3</div>\n")
+            .arg(esc(title), esc(result.card.label), esc(ReportTexts::timeText(result.started)));
+    html +=
+        QStringLiteral("<div class=\"badge\" style=\"color: %1; border: 2px solid %1\">%2 "
+                       "%3</div> <span>%4</span>\n")
+            .arg(css(tint), esc(heading("LabelCardVerdict")),
+                 esc(VerdictCellStyle::verdictText(card)), esc(ReportTexts::endText(result.end)));
     if (result.end == RunEnd::Failed && !result.failure.isEmpty()) {
         html += QStringLiteral("<p class=\"errors\">%1</p>\n")
                     .arg(esc(HtmlTexts::tr("LogErrorPrefix").arg(result.failure)));
@@ -229,8 +229,8 @@ QByteArray ReportHtml::page(const RunResult& result, const QByteArray& chartPng,
 
     html += QStringLiteral("<div class=\"facts\">\n<section><h2>%1</h2>\n%2</section>\n"
                            "<section><h2>%3</h2>\n%4</section>\n</div>\n")
-                .arg(esc(heading("ColCard")), cardFacts(result),
-                     esc(heading("GroupTestSettings")), planFacts(result));
+                .arg(esc(heading("ColCard")), cardFacts(result), esc(heading("GroupTestSettings")),
+                     planFacts(result));
 
     html += QStringLiteral("<h2>%1</h2>\n").arg(esc(heading("GroupResults")));
     html += resultsTable(result);
@@ -239,8 +239,8 @@ QByteArray ReportHtml::page(const RunResult& result, const QByteArray& chartPng,
                            "src=\"data:image/png;base64,%2\">\n")
                 .arg(esc(heading("SectionSpeedChart")), QString::fromLatin1(chartPng.toBase64()));
 
-    html += QStringLiteral("<h2>%1</h2>\n%2").arg(esc(heading("DlgVerdictTitle")),
-                                                   rulesFacts(result.rules));
+    html += QStringLiteral("<h2>%1</h2>\n%2")
+                .arg(esc(heading("DlgVerdictTitle")), rulesFacts(result.rules));
 
     if (!result.errors.isEmpty()) {
         html += QStringLiteral("<h2>%1</h2>\n<ul class=\"errors\">\n")
@@ -251,8 +251,7 @@ QByteArray ReportHtml::page(const RunResult& result, const QByteArray& chartPng,
     }
     if (!result.log.isEmpty()) {
         html += QStringLiteral("<details>\n<summary>%1</summary>\n<pre>%2</pre>\n</details>\n")
-                    .arg(esc(heading("GroupLog")),
-                         esc(result.log.join(QLatin1Char('\n'))));
+                    .arg(esc(heading("GroupLog")), esc(result.log.join(QLatin1Char('\n'))));
     }
 
     html += QStringLiteral("<footer>%1 %2 · %3 %4</footer>\n</body>\n</html>\n")

@@ -19,9 +19,9 @@ struct JsonTexts
 
 // Names of enumerations in the document, in the enumerations' order.
 const char* const kEnds[] = {"completed", "stopped", "failed"};
-const char* const kCauses[] = {"none",         "cardFull",    "deviceOutOfRoom",
-                               "writeProtected", "fileTooLarge", "deviceError",
-                               "cardRemoved",  "missingSource", "other"};
+const char* const kCauses[] = {"none",           "cardFull",      "deviceOutOfRoom",
+                               "writeProtected", "fileTooLarge",  "deviceError",
+                               "cardRemoved",    "missingSource", "other"};
 const char* const kVerdicts[] = {"pass", "warn", "fail"};
 const char* const kModes[] = {"randomData", "externalFiles", "rollingFill"};
 
@@ -105,16 +105,14 @@ QJsonObject rowObject(const RunRow& row)
     return {{"label", row.label},
             {"write", metricsObject(row.write)},
             {"read", metricsObject(row.read)},
-            {"verdict",
-             QJsonObject{{"write", nameOf(kVerdicts, int(v.write))},
-                         {"read", nameOf(kVerdicts, int(v.read))},
-                         {"data", nameOf(kVerdicts, int(v.data))},
-                         {"overall", nameOf(kVerdicts, int(v.overall()))}}},
+            {"verdict", QJsonObject{{"write", nameOf(kVerdicts, int(v.write))},
+                                    {"read", nameOf(kVerdicts, int(v.read))},
+                                    {"data", nameOf(kVerdicts, int(v.data))},
+                                    {"overall", nameOf(kVerdicts, int(v.overall()))}}},
             {"reasons", stringArray(row.reasons)},
-            {"data",
-             QJsonObject{{"badBlocks", double(row.data.badBlocks)},
-                         {"firstBadOffset", double(row.data.firstBadOffset)},
-                         {"firstBadFile", row.data.firstBadFile}}}};
+            {"data", QJsonObject{{"badBlocks", double(row.data.badBlocks)},
+                                 {"firstBadOffset", double(row.data.firstBadOffset)},
+                                 {"firstBadFile", row.data.firstBadFile}}}};
 }
 
 RunRow rowOf(const QJsonObject& o)
@@ -170,14 +168,22 @@ TestPlan planOf(const QJsonObject& o)
 
 QJsonObject rulesObject(const VerdictRules& r)
 {
-    return {{"jitterFail", r.jitterFail},         {"jitterWarn", r.jitterWarn},
-            {"cvFail", r.cvFail},                 {"cvWarn", r.cvWarn},
-            {"dropFail", r.dropFail},             {"dropWarn", r.dropWarn},
-            {"minSpeedMult", r.minSpeedMult},     {"perStreamWrite", r.perStreamWrite},
-            {"perStreamRead", r.perStreamRead},   {"aggWriteFail", r.aggWriteFail},
-            {"aggWriteWarn", r.aggWriteWarn},     {"aggReadFail", r.aggReadFail},
-            {"aggReadWarn", r.aggReadWarn},       {"slcTrim", r.slcTrim},
-            {"fullCap", r.fullCap},               {"iterCount", r.iterCount},
+    return {{"jitterFail", r.jitterFail},
+            {"jitterWarn", r.jitterWarn},
+            {"cvFail", r.cvFail},
+            {"cvWarn", r.cvWarn},
+            {"dropFail", r.dropFail},
+            {"dropWarn", r.dropWarn},
+            {"minSpeedMult", r.minSpeedMult},
+            {"perStreamWrite", r.perStreamWrite},
+            {"perStreamRead", r.perStreamRead},
+            {"aggWriteFail", r.aggWriteFail},
+            {"aggWriteWarn", r.aggWriteWarn},
+            {"aggReadFail", r.aggReadFail},
+            {"aggReadWarn", r.aggReadWarn},
+            {"slcTrim", r.slcTrim},
+            {"fullCap", r.fullCap},
+            {"iterCount", r.iterCount},
             {"rollVerify", r.rollVerify}};
 }
 

@@ -67,9 +67,9 @@ QString ReportTexts::bytesText(qint64 bytes)
 
 QString ReportTexts::timeText(const QDateTime& time)
 {
-    return time.isValid() ? time.toOffsetFromUtc(time.toLocalTime().offsetFromUtc())
-                                .toString(Qt::ISODate)
-                          : QString();
+    return time.isValid()
+               ? time.toOffsetFromUtc(time.toLocalTime().offsetFromUtc()).toString(Qt::ISODate)
+               : QString();
 }
 
 QString ReportTexts::rowLabel(const RunResult& result, int row)
@@ -82,10 +82,10 @@ QString ReportTexts::rowLabel(const RunResult& result, int row)
 QStringList ReportTexts::tableHeaders()
 {
     QStringList headers;
-    for (const char* key : {"ColFile", "ColWriteAvg", "ColWriteMax", "ColWriteMin",
-                            "ColWriteJitter", "ColWriteCV", "ColWriteDrop", "ColReadAvg",
-                            "ColReadMax", "ColReadMin", "ColReadJitter", "ColReadCV",
-                            "ColReadDrop", "ColVerdict"})
+    for (const char* key :
+         {"ColFile", "ColWriteAvg", "ColWriteMax", "ColWriteMin", "ColWriteJitter", "ColWriteCV",
+          "ColWriteDrop", "ColReadAvg", "ColReadMax", "ColReadMin", "ColReadJitter", "ColReadCV",
+          "ColReadDrop", "ColVerdict"})
         headers.append(Texts::tr(key));
     return headers;
 }

@@ -23,8 +23,7 @@ constexpr int MaxLabelLength = 64;
 bool writeFile(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
         return false;
     }
@@ -85,8 +84,8 @@ QString ReportWriter::defaultFileName(const QString& cardLabel, const QDateTime&
 {
     QString label;
     for (const QChar c : cardLabel.trimmed().left(MaxLabelLength)) {
-        const bool unsafe = c.unicode() < 0x20 || c.isSpace() ||
-                            QStringLiteral("\\/:*?\"<>|").contains(c);
+        const bool unsafe =
+            c.unicode() < 0x20 || c.isSpace() || QStringLiteral("\\/:*?\"<>|").contains(c);
         label += unsafe ? QLatin1Char('_') : c;
     }
     if (label.isEmpty())

@@ -64,9 +64,8 @@ void markDifferences(QTableWidget* table, const RunResult& mine, const RunResult
                 item->setBackground(d == CellDifference::Better ? CompareDialog::betterTint()
                                                                 : CompareDialog::worseTint());
             }
-            item->setToolTip(
-                CompareDialog::tr("TipOtherRun")
-                    .arg(RunComparison::figureText(other.figures.rows[r], c)));
+            item->setToolTip(CompareDialog::tr("TipOtherRun")
+                                 .arg(RunComparison::figureText(other.figures.rows[r], c)));
         }
     }
 }
@@ -112,11 +111,11 @@ void CompareDialog::fill()
     const bool read = m_runs[0].figures.readMeasured || m_runs[1].figures.readMeasured;
     for (int i = 0; i < 2; ++i) {
         const RunResult& run = m_runs[i];
-        m_captions[i]->setText(
-            QStringLiteral("<b>#%1  %2</b> · %3 · %4 · %5 · %6")
-                .arg(QString::number(i + 1), run.card.label.toHtmlEscaped(),
-                     ReportTexts::bytesText(run.card.capacityBytes), run.card.fileSystem,
-                     ReportTexts::timeText(run.started), ReportTexts::endText(run.end)));
+        m_captions[i]->setText(QStringLiteral("<b>#%1  %2</b> · %3 · %4 · %5 · %6")
+                                   .arg(QString::number(i + 1), run.card.label.toHtmlEscaped(),
+                                        ReportTexts::bytesText(run.card.capacityBytes),
+                                        run.card.fileSystem, ReportTexts::timeText(run.started),
+                                        ReportTexts::endText(run.end)));
         showResult(m_tables[i], run, read);
         markDifferences(m_tables[i], run, m_runs[1 - i]);
     }

@@ -100,8 +100,8 @@ void HistoryWindow::reload()
     m_cardCombo->clear();
     m_cardCombo->addItem(tr("LabelAllCards"));
     for (const HistoryCard& card : m_cards) {
-        m_cardCombo->addItem(QStringLiteral("%1 (%2)").arg(
-            card.label, ReportTexts::bytesText(card.capacityBytes)));
+        m_cardCombo->addItem(
+            QStringLiteral("%1 (%2)").arg(card.label, ReportTexts::bytesText(card.capacityBytes)));
     }
     const int keep = chosen >= 0 ? int(m_cards.indexOf(current)) : -1;
     m_cardCombo->setCurrentIndex(keep + 1);

@@ -27,8 +27,8 @@ QVector<int> copyColumns(const QTableWidget* table)
 {
     QVector<int> columns;
     for (int c = 0; c < ResultsTable::ColumnCount; ++c) {
-        const bool covered = (c > 0 && c < ResultsTable::WriteColumn) ||
-                             c > ResultsTable::VerdictColumn;
+        const bool covered =
+            (c > 0 && c < ResultsTable::WriteColumn) || c > ResultsTable::VerdictColumn;
         if (!covered && !table->isColumnHidden(c))
             columns.append(c);
     }

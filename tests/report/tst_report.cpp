@@ -16,8 +16,8 @@
 #include <QComboBox>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMessageBox>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSqlDatabase>
@@ -98,8 +98,8 @@ RunResult sampleRun(int streams, bool read, RunEnd end, const QString& label = "
         r.writeSeries.streams.append(series(120, 20.0, s));
         r.readSeries.streams.append(read ? series(90, 40.0, s) : QVector<SpeedPoint>());
     }
-    r.log = QStringList{"[05:06:07] ========== Speed test started ==========",
-                       "[05:07:42] done, 100%"};
+    r.log =
+        QStringList{"[05:06:07] ========== Speed test started ==========", "[05:07:42] done, 100%"};
     return r;
 }
 
@@ -150,12 +150,14 @@ void compareResults(const RunResult& a, const RunResult& b)
     QCOMPARE(a.plan.rollRefills, b.plan.rollRefills);
     QCOMPARE(a.plan.rollVerify, b.plan.rollVerify);
     const VerdictRules &x = a.rules, &y = b.rules;
-    const QVector<double> xs{x.jitterFail, x.jitterWarn, x.cvFail, x.cvWarn, x.dropFail,
-                             x.dropWarn, x.minSpeedMult, x.perStreamWrite, x.perStreamRead,
-                             x.aggWriteFail, x.aggWriteWarn, x.aggReadFail, x.aggReadWarn};
-    const QVector<double> ys{y.jitterFail, y.jitterWarn, y.cvFail, y.cvWarn, y.dropFail,
-                             y.dropWarn, y.minSpeedMult, y.perStreamWrite, y.perStreamRead,
-                             y.aggWriteFail, y.aggWriteWarn, y.aggReadFail, y.aggReadWarn};
+    const QVector<double> xs{x.jitterFail,    x.jitterWarn,   x.cvFail,       x.cvWarn,
+                             x.dropFail,      x.dropWarn,     x.minSpeedMult, x.perStreamWrite,
+                             x.perStreamRead, x.aggWriteFail, x.aggWriteWarn, x.aggReadFail,
+                             x.aggReadWarn};
+    const QVector<double> ys{y.jitterFail,    y.jitterWarn,   y.cvFail,       y.cvWarn,
+                             y.dropFail,      y.dropWarn,     y.minSpeedMult, y.perStreamWrite,
+                             y.perStreamRead, y.aggWriteFail, y.aggWriteWarn, y.aggReadFail,
+                             y.aggReadWarn};
     QCOMPARE(xs, ys);
     QCOMPARE(QVector<int>({x.slcTrim, x.fullCap, x.iterCount, x.rollVerify}),
              QVector<int>({y.slcTrim, y.fullCap, y.iterCount, y.rollVerify}));
@@ -177,8 +179,8 @@ void compareResults(const RunResult& a, const RunResult& b)
         QCOMPARE(p.data.firstBadOffset, q.data.firstBadOffset);
         QCOMPARE(p.data.firstBadFile, q.data.firstBadFile);
     }
-    for (const auto& phase : {qMakePair(a.writeSeries, b.writeSeries),
-                              qMakePair(a.readSeries, b.readSeries)}) {
+    for (const auto& phase :
+         {qMakePair(a.writeSeries, b.writeSeries), qMakePair(a.readSeries, b.readSeries)}) {
         compareSeries(phase.first.card, phase.second.card);
         QCOMPARE(phase.first.streams.size(), phase.second.streams.size());
         for (int s = 0; s < phase.first.streams.size(); ++s)
@@ -248,11 +250,11 @@ QByteArray createV1Database(const QString& path, const QList<RunResult>& runs)
             q.prepare("INSERT INTO runs (started, card_label, capacity, file_system, mode,"
                       " streams, block_size, write_avg, read_avg, verdict, result)"
                       " VALUES (?, ?, ?, ?, 0, ?, ?, ?, NULL, ?, ?)");
-            for (const QVariant& v : QVariantList{
-                     r.started.toString(Qt::ISODateWithMs), r.card.label, r.card.capacityBytes,
-                     r.card.fileSystem, r.streamLabels.size(), r.plan.blockSize,
-                     r.figures.rows[0].write.avg, int(r.figures.card()),
-                     qCompress(ReportJson::write(r))})
+            for (const QVariant& v :
+                 QVariantList{r.started.toString(Qt::ISODateWithMs), r.card.label,
+                              r.card.capacityBytes, r.card.fileSystem, r.streamLabels.size(),
+                              r.plan.blockSize, r.figures.rows[0].write.avg, int(r.figures.card()),
+                              qCompress(ReportJson::write(r))})
                 q.addBindValue(v);
             if (!q.exec())
                 return q.lastError().text().toUtf8();
@@ -377,13 +379,13 @@ private slots:
 
         const QString shot = tmp.filePath("report.png");
         QProcess browser;
-        browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                                 "--no-first-run", "--disable-background-networking",
-                                 "--disable-component-update", "--disable-sync",
-                                 "--enable-logging=stderr", "--hide-scrollbars",
-                                 "--user-data-dir=" + tmp.filePath("profile"),
-                                 "--window-size=1280,2200", "--screenshot=" + shot,
-                                 QUrl::fromLocalFile(page).toString()});
+        browser.start(chromium,
+                      {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                       "--no-first-run", "--disable-background-networking",
+                       "--disable-component-update", "--disable-sync", "--enable-logging=stderr",
+                       "--hide-scrollbars", "--user-data-dir=" + tmp.filePath("profile"),
+                       "--window-size=1280,2200", "--screenshot=" + shot,
+                       QUrl::fromLocalFile(page).toString()});
         QVERIFY(browser.waitForFinished(120000));
         const QString log = browser.readAllStandardError();
         QCOMPARE(browser.exitCode(), 0);
@@ -398,7 +400,8 @@ private slots:
             for (int x = 0; x < image.width(); ++x) {
                 const QColor c = image.pixelColor(x, y);
                 line |= qAbs(c.red() - lineColor.red()) + qAbs(c.green() - lineColor.green()) +
-                            qAbs(c.blue() - lineColor.blue()) < 12;
+                            qAbs(c.blue() - lineColor.blue()) <
+                        12;
                 fail |= c == ResultsTable::badColor();
             }
         }
@@ -409,7 +412,8 @@ private slots:
     // The quick fixed-point path prints what an exact one does, near halves included.
     void fixedNumbersAreExact()
     {
-        QVector<double> values{0.0, 0.005, 0.015, 1.125, 2.675, 23.4712, 99.995, -3.14159, -0.004, 1e17};
+        QVector<double> values{0.0,     0.005,  0.015,    1.125,  2.675,
+                               23.4712, 99.995, -3.14159, -0.004, 1e17};
         QRandomGenerator random(7);
         for (int i = 0; i < 20000; ++i)
             values << random.generateDouble() * std::pow(10.0, i % 7);
