@@ -30,7 +30,7 @@ HistoryWindow::HistoryWindow(HistoryStore* store, QWidget* parent)
     , m_store(store)
 {
     setObjectName(QStringLiteral("historyWindow"));
-    resize(1100, 600);
+    resize(1250, 600);
 
     m_cardLabel = new QLabel;
     m_cardCombo = new QComboBox;
