@@ -94,12 +94,17 @@ RunResult longRun(int streams, int samples)
     return r;
 }
 
+// A limit of 0 only reports the time.
 void print(const char* what, const Timing& t, double limitMs, bool& ok)
 {
+    std::printf("%-44s %8.1f ms wall %8.1f ms CPU", what, t.wallMs, t.cpuMs);
+    if (limitMs <= 0) {
+        std::printf("\n");
+        return;
+    }
     const bool within = t.wallMs < limitMs || t.cpuMs < limitMs;
     ok = ok && within;
-    std::printf("%-44s %8.1f ms wall %8.1f ms CPU  (limit %.0f ms)%s\n", what, t.wallMs, t.cpuMs,
-                limitMs, within ? "" : "  OVER");
+    std::printf("  (limit %.0f ms)%s\n", limitMs, within ? "" : "  OVER");
 }
 
 // A history of `runs` runs of 20 cards: one stored the ordinary way, then copied by SQL.
@@ -226,7 +231,7 @@ int main(int argc, char** argv)
                    store.open(history);
                    store.store(run);
                }),
-          1e9, ok);
+          0, ok);
     print("open the store and list every run",
           best(3,
                [&] {
