@@ -6,6 +6,7 @@
 #include "session/testsession.h"
 #include "ui/logpane.h"
 #include "ui/mainwindow.h"
+#include "ui/resultactions.h"
 #include "ui/resultstable.h"
 
 #include <QCheckBox>
@@ -107,6 +108,7 @@ bool MainWindow::offerFormat(QString& root)
 
 void MainWindow::onRunStarted(const QStringList& labels)
 {
+    resultActions->clearResult();
     speedChart->setStreams(labels);
     ResultsTable::build(resultsTable, labels);
     writeProgressBar->setValue(0);
@@ -127,6 +129,8 @@ void MainWindow::stopTest()
 void MainWindow::onTestFinished(const RunResult& result)
 {
     setRunning(false);
+    // Every run that ends goes into the history, a stopped one too.
+    resultActions->setResult(result);
     // A stopped run leaves no results on screen.
     if (result.end == RunEnd::Stopped)
         resetRunDisplays();
@@ -159,6 +163,7 @@ void MainWindow::resetRunDisplays()
     rollingProgressLabel->hide();
     rollingProgressLabel->clear();
     resultsTable->setRowCount(0);
+    resultActions->clearResult();
     lastWriteSpeed = 0.0;
     lastReadSpeed = 0.0;
 }

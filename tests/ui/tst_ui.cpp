@@ -51,6 +51,7 @@ private slots:
         QVERIFY(configDir.isValid() && emptySystemRoot.isValid());
         // Private settings, and a system without removable drives.
         qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", configDir.path().toLocal8Bit()); // the run history
         qputenv("QUORVELCARD_SYSTEM_ROOT", emptySystemRoot.path().toLocal8Bit());
         QCoreApplication::setApplicationVersion("1.0.3");
         QSettings().setValue("ui/language", 1); // English; no first-run question

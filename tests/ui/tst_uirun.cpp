@@ -75,6 +75,7 @@ private slots:
             QSKIP("Needs an emulated USB card with write and read caps: run through card-sim.");
         QVERIFY(configDir.isValid());
         qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", configDir.path().toLocal8Bit()); // the run history
         QSettings().setValue("ui/language", 1);
         I18n::instance()->initLanguage();
         QCOMPARE(platform::listRemovableVolumes().size(), std::size_t(1));
