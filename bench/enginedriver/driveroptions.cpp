@@ -1,5 +1,7 @@
 #include "driveroptions.h"
 
+#include "engine/units.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -17,10 +19,10 @@ qint64 parseByteSize(const QString& text)
     if (!ok || number == 0)
         return -1;
     const QString suffix = m.captured(2).toUpper();
-    const qulonglong unit = suffix == QLatin1String("K")   ? 1024ull
-                            : suffix == QLatin1String("M") ? 1048576ull
-                            : suffix == QLatin1String("G") ? 1073741824ull
-                                                           : 1ull;
+    const qulonglong unit = suffix == QLatin1String("K")   ? units::KiB
+                            : suffix == QLatin1String("M") ? units::MiB
+                            : suffix == QLatin1String("G") ? units::GiB
+                                                           : 1;
     // A "B" alone is fine; "iB" without a unit letter ("5iB") is not a size.
     if (suffix.isEmpty() && m.captured(3).compare(QLatin1String("iB"), Qt::CaseInsensitive) == 0)
         return -1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/units.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -9,8 +11,8 @@ struct DriverOptions
 {
     QString rootPath;        // folder the test files go to, always ending in a separator
     QStringList sourceFiles; // files to copy; empty means random data
-    qint64 testSize = 1073741824;
-    qint64 blockSize = 1048576;
+    qint64 testSize = units::GiB;
+    qint64 blockSize = units::MiB;
     int streamCount = 1;
     int staggerMs = 0;
     bool readEnabled = false;

@@ -1,12 +1,14 @@
-// Headless engine driver: runs one SpeedTester with a plan from the command line and prints
-// every signal it emits as one JSON line, with a summary line at the end. A developer tool
-// for benchmarks and scripts; the program itself has no command-line options.
+// Headless engine driver: runs a plan from the command line through a test session, as the
+// program runs a test, and prints every signal of its engine as one JSON line, with a summary
+// line at the end. A developer tool for benchmarks and scripts; the program itself has no
+// command-line options.
 
 #include "driveroptions.h"
 #include "signalrecorder.h"
 
 #include "engine/speedtester.h"
 #include "i18n/i18n.h"
+#include "session/testsession.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -37,6 +39,54 @@ void installEnglish()
     QCoreApplication::setApplicationName(QStringLiteral("enginedriver"));
     QSettings().setValue(QStringLiteral("ui/language"), 1);
     I18n::instance()->initLanguage();
+}
+
+// Every engine signal into the recorder, on the engine's own thread.
+template<typename Clock>
+void hookRecorder(SpeedTester* tester, SignalRecorder& recorder, Clock now)
+{
+    const auto direct = Qt::DirectConnection;
+    using R = SignalRecorder;
+    QObject::connect(
+        tester, &RunEngine::writeProgress, tester,
+        [&recorder, now](int p, double c, double a) {
+            recorder.progress(R::Write, now(), p, c, a);
+        },
+        direct);
+    QObject::connect(
+        tester, &RunEngine::readProgress, tester,
+        [&recorder, now](int p, double c, double a) { recorder.progress(R::Read, now(), p, c, a); },
+        direct);
+    QObject::connect(
+        tester, &RunEngine::fileWriteSample, tester,
+        [&recorder, now](int s, int p, double c, double a) {
+            recorder.streamSample(R::Write, now(), s, p, c, a);
+        },
+        direct);
+    QObject::connect(
+        tester, &RunEngine::fileReadSample, tester,
+        [&recorder, now](int s, int p, double c, double a) {
+            recorder.streamSample(R::Read, now(), s, p, c, a);
+        },
+        direct);
+    QObject::connect(
+        tester, &RunEngine::writeFinished, tester,
+        [&recorder, now](double a) { recorder.phaseFinished(R::Write, now(), a); }, direct);
+    QObject::connect(
+        tester, &RunEngine::readFinished, tester,
+        [&recorder, now](double a) { recorder.phaseFinished(R::Read, now(), a); }, direct);
+    QObject::connect(
+        tester, &RunEngine::testError, tester,
+        [&recorder, now](const QString& m) { recorder.testError(now(), m); }, direct);
+    QObject::connect(
+        tester, &RunEngine::log, tester,
+        [&recorder, now](const QString& m) { recorder.log(now(), m); }, direct);
+    QObject::connect(
+        tester, &RunEngine::rollingFileProgress, tester,
+        [&recorder, now](int c, int t, qlonglong w, qlonglong b) {
+            recorder.rollingFileProgress(now(), c, t, w, b);
+        },
+        direct);
 }
 
 } // namespace
@@ -84,74 +134,38 @@ int main(int argc, char** argv)
                                  : QStorageInfo(options.rootPath).bytesAvailable();
         plan.rollRefills = options.rollRefills;
     }
-    SpeedTester tester(plan);
+    // The session runs the plan as the program would, round logic and judging included; the
+    // recorder hears the engine directly: the time stamp is taken on the engine's thread at the
+    // moment of the emission, not when a queued delivery reaches this thread. All signals come
+    // from that one thread, so the recorder needs no lock.
+    TestSession session;
+    session.setEngineFactory([&] {
+        auto* tester = new SpeedTester;
+        hookRecorder(tester, recorder, now);
+        g_tester.store(tester);
+        return tester;
+    });
+    RunEnd end = RunEnd::Completed;
+    QObject::connect(&session, &TestSession::finished, &app, [&](const RunResult& result) {
+        end = result.end;
+        app.quit();
+    });
 
-    // Direct connections: the time stamp is taken on the engine's thread at the moment of the
-    // emission, not when a queued delivery reaches this thread. All signals come from that one
-    // thread, so the recorder needs no lock.
-    const auto direct = Qt::DirectConnection;
-    using R = SignalRecorder;
-    QObject::connect(
-        &tester, &SpeedTester::writeProgress, &tester,
-        [&](int p, double c, double a) { recorder.progress(R::Write, now(), p, c, a); }, direct);
-    QObject::connect(
-        &tester, &SpeedTester::readProgress, &tester,
-        [&](int p, double c, double a) { recorder.progress(R::Read, now(), p, c, a); }, direct);
-    QObject::connect(
-        &tester, &SpeedTester::fileWriteSample, &tester,
-        [&](int i, int p, double c, double a) {
-            recorder.streamSample(R::Write, now(), i, p, c, a);
-        },
-        direct);
-    QObject::connect(
-        &tester, &SpeedTester::fileReadSample, &tester,
-        [&](int i, int p, double c, double a) {
-            recorder.streamSample(R::Read, now(), i, p, c, a);
-        },
-        direct);
-    QObject::connect(
-        &tester, &SpeedTester::writeFinished, &tester,
-        [&](double a) { recorder.phaseFinished(R::Write, now(), a); }, direct);
-    QObject::connect(
-        &tester, &SpeedTester::readFinished, &tester,
-        [&](double a) { recorder.phaseFinished(R::Read, now(), a); }, direct);
-    QObject::connect(
-        &tester, &SpeedTester::testError, &tester,
-        [&](const QString& m) { recorder.testError(now(), m); }, direct);
-    // The rolling fill closes with its figures even when stopped; its last line tells.
-    bool cancelled = false;
-    QObject::connect(
-        &tester, &SpeedTester::log, &tester,
-        [&](const QString& m) {
-            cancelled = m == QLatin1String("Test cancelled by user.");
-            recorder.log(now(), m);
-        },
-        direct);
-    QObject::connect(
-        &tester, &SpeedTester::rollingFileProgress, &tester,
-        [&](int c, int t, qlonglong w, qlonglong b) {
-            recorder.rollingFileProgress(now(), c, t, w, b);
-        },
-        direct);
-    QObject::connect(&tester, &QThread::finished, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-
-    g_tester.store(&tester);
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
     if (options.stopAfterMs >= 0)
-        QTimer::singleShot(options.stopAfterMs, &tester, [&tester] { tester.requestStop(); });
+        QTimer::singleShot(options.stopAfterMs, &session, [&session] { session.stop(); });
 
-    tester.start();
+    session.startPlan(plan);
     app.exec();
-    tester.wait();
     g_tester.store(nullptr);
 
     recorder.writeSummary(now());
     if (recorder.hadError())
         return 1;
     const bool rolling = options.rollFileSize > 0;
-    const bool complete = !cancelled && recorder.phaseDone(R::Write) &&
+    using R = SignalRecorder;
+    const bool complete = end == RunEnd::Completed && recorder.phaseDone(R::Write) &&
                           (rolling || !options.readEnabled || recorder.phaseDone(R::Read));
     return complete ? 0 : 3;
 }

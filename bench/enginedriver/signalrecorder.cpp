@@ -53,17 +53,17 @@ void SignalRecorder::progress(Phase phase, double tMs, int percent, double curre
               {QStringLiteral("avgSpeedMBps"), avgMBps}});
 }
 
-void SignalRecorder::streamSample(Phase phase, double tMs, int fileIdx, int percent, double curMBps,
+void SignalRecorder::streamSample(Phase phase, double tMs, int stream, int percent, double curMBps,
                                   double avgMBps)
 {
     PhaseState& state = m_phases[phase];
     touch(state, tMs);
-    StreamState& stream = state.streams[fileIdx];
-    stream.percent = percent;
-    stream.avgMBps = avgMBps;
-    ++stream.samples;
+    StreamState& s = state.streams[stream];
+    s.percent = percent;
+    s.avgMBps = avgMBps;
+    ++s.samples;
     emitLine(tMs, phase == Write ? "fileWriteSample" : "fileReadSample",
-             {{QStringLiteral("fileIdx"), fileIdx},
+             {{QStringLiteral("stream"), stream},
               {QStringLiteral("percent"), percent},
               {QStringLiteral("curMBps"), curMBps},
               {QStringLiteral("avgMBps"), avgMBps}});
@@ -138,7 +138,7 @@ QJsonObject SignalRecorder::phaseSummary(Phase phase) const
     QJsonArray streams;
     for (auto it = state.streams.cbegin(); it != state.streams.cend(); ++it) {
         QJsonObject s;
-        s.insert(QStringLiteral("fileIdx"), it.key());
+        s.insert(QStringLiteral("stream"), it.key());
         s.insert(QStringLiteral("lastAvgMBps"), it->avgMBps);
         s.insert(QStringLiteral("lastPercent"), it->percent);
         s.insert(QStringLiteral("samples"), it->samples);

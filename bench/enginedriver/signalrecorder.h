@@ -23,7 +23,7 @@ public:
     explicit SignalRecorder(std::function<void(const QByteArray&)> sink);
 
     void progress(Phase phase, double tMs, int percent, double currentMBps, double avgMBps);
-    void streamSample(Phase phase, double tMs, int fileIdx, int percent, double curMBps,
+    void streamSample(Phase phase, double tMs, int stream, int percent, double curMBps,
                       double avgMBps);
     void phaseFinished(Phase phase, double tMs, double avgMBps);
     void testError(double tMs, const QString& message);

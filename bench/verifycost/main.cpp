@@ -9,6 +9,7 @@
 // Usage: verifycost [GiB to check per case, default 4]
 
 #include "engine/blockpattern.h"
+#include "engine/units.h"
 #include "platform/alignedbuffer.h"
 #include "platform/unbufferedfile.h"
 
@@ -26,8 +27,8 @@
 
 namespace {
 
-constexpr qint64 GiB = 1073741824;
-constexpr qint64 PoolBytes = 256 * 1048576;
+using units::GiB;
+constexpr qint64 PoolBytes = 256 * units::MiB;
 
 double threadCpuSeconds()
 {
@@ -71,7 +72,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const quint64 runId = BlockPattern::newRunId();
-    for (const qint64 block : {qint64(64 * 1024), qint64(1048576), qint64(8 * 1048576)}) {
+    for (const qint64 block : {64 * units::KiB, units::MiB, 8 * units::MiB}) {
         const qint64 poolBlocks = PoolBytes / block;
         // The pool holds what the card gave back; the expected buffers are the worker's.
         platform::AlignedBuffer pool(static_cast<std::size_t>(PoolBytes));

@@ -34,6 +34,19 @@ bool querySpace(const QString& root, platform::VolumeSpace& space)
     return !root.isEmpty() && platform::queryVolumeSpace(root.toStdString(), space);
 }
 
+// The checks that need no dialog, up to the free space: fills launch, and space with its
+// known flag, as the volume answered.
+Refusal checkLaunch(const TestRequest& request, LaunchPlan& launch, platform::VolumeSpace& space,
+                    bool& spaceKnown)
+{
+    if (request.root.isEmpty())
+        return LaunchCheck::noDrive();
+    if (!platform::isRemovableVolume(request.root.toStdString()))
+        return LaunchCheck::notRemovable(request.root);
+    spaceKnown = querySpace(request.root, space);
+    return LaunchCheck::plan(launchRequestOf(request, spaceKnown ? space.totalBytes : 0), launch);
+}
+
 RunCard cardOf(const QString& root)
 {
     RunCard card;
@@ -77,14 +90,10 @@ void TestSession::setEngineFactory(EngineFactory factory)
 
 Refusal TestSession::checkRequest(const TestRequest& request)
 {
-    if (request.root.isEmpty())
-        return LaunchCheck::noDrive();
-    if (!platform::isRemovableVolume(request.root.toStdString()))
-        return LaunchCheck::notRemovable(request.root);
+    LaunchPlan launch;
     platform::VolumeSpace space;
-    const quint64 capacity = querySpace(request.root, space) ? space.totalBytes : 0;
-    LaunchPlan plan;
-    return LaunchCheck::plan(launchRequestOf(request, capacity), plan);
+    bool spaceKnown = false;
+    return checkLaunch(request, launch, space, spaceKnown);
 }
 
 bool TestSession::start(const TestRequest& request)
@@ -93,15 +102,10 @@ bool TestSession::start(const TestRequest& request)
     // Never a second run over a running one.
     if (m_running)
         return false;
-    m_refusal = checkRequest(request);
-    if (m_refusal.refused())
-        return false;
-
-    platform::VolumeSpace space;
-    const bool spaceKnown = querySpace(request.root, space);
     LaunchPlan launch;
-    m_refusal =
-        LaunchCheck::plan(launchRequestOf(request, spaceKnown ? space.totalBytes : 0), launch);
+    platform::VolumeSpace space;
+    bool spaceKnown = false;
+    m_refusal = checkLaunch(request, launch, space, spaceKnown);
     if (m_refusal.refused())
         return false;
     if (!request.rules.fullCap && spaceKnown) {
@@ -113,9 +117,43 @@ bool TestSession::start(const TestRequest& request)
     m_request = request;
     m_launch = launch;
     m_sources = launch.streams;
-    m_rules = request.rules;
-    m_readEnabled = request.readEnabled;
-    m_repeats = RunTexts::sessionRepeats(request.rules);
+    m_givenPlan.reset();
+    begin();
+    return true;
+}
+
+void TestSession::startPlan(const TestPlan& plan)
+{
+    if (m_running)
+        return;
+    m_refusal = Refusal();
+    m_request = TestRequest();
+    m_request.root = plan.rootPath;
+    m_request.readEnabled = plan.readEnabled;
+    m_request.rules.fullCap = testModeOf(plan) == TestMode::RollingFill;
+    m_launch = LaunchPlan();
+    m_sources.clear();
+    if (m_request.rules.fullCap) {
+        m_sources << StreamSource::rollingWrite();
+    } else if (!plan.sourceFiles.isEmpty()) {
+        // As the engine does, a file without a whole block gets no stream.
+        for (const QString& path : plan.sourceFiles) {
+            if (plan.blockSize > 0 && QFileInfo(path).size() >= plan.blockSize)
+                m_sources << StreamSource::externalFile(QFileInfo(path).fileName());
+        }
+    } else {
+        for (int n = 1; n <= plan.streamCount; ++n)
+            m_sources << StreamSource::randomStream(n);
+    }
+    m_givenPlan = plan;
+    begin();
+}
+
+void TestSession::begin()
+{
+    m_rules = m_request.rules;
+    m_readEnabled = m_request.readEnabled;
+    m_repeats = RunTexts::sessionRepeats(m_request.rules);
     m_round = 1;
     m_running = true;
     m_stopping = false;
@@ -129,9 +167,9 @@ bool TestSession::start(const TestRequest& request)
     m_result = RunResult();
     m_result.programVersion = QCoreApplication::applicationVersion();
     m_result.started = QDateTime::currentDateTimeUtc();
-    m_result.card = cardOf(request.root);
+    m_result.card = cardOf(m_request.root);
     m_result.rules = m_rules;
-    m_result.rounds = m_repeats ? request.rules.iterCount : 1;
+    m_result.rounds = m_repeats ? m_request.rules.iterCount : 1;
     m_result.streamLabels = labels;
     m_result.writeSeries.streams.resize(labels.size());
     m_result.readSeries.streams.resize(labels.size());
@@ -139,11 +177,12 @@ bool TestSession::start(const TestRequest& request)
     m_clock.start();
     emit runStarted(labels);
     launchRound();
-    return true;
 }
 
 TestPlan TestSession::roundPlan() const
 {
+    if (m_givenPlan)
+        return *m_givenPlan;
     TestPlan plan;
     plan.rootPath = m_request.root;
     plan.sourceFiles = m_launch.sourcePaths;
@@ -271,10 +310,10 @@ void TestSession::onStreamSample(bool write, int stream, int percent, double cur
                                  double average)
 {
     const int overall = overallPercent(percent);
+    (write ? m_writeSamples : m_readSamples).addStreamSample(stream, percent, current, average);
+    // The points the chart draws: every measured speed, the closing one included.
     PhaseSeries& series = write ? m_result.writeSeries : m_result.readSeries;
-    if ((write ? m_writeSamples : m_readSamples)
-            .addStreamSample(stream, percent, current, average) &&
-        stream < series.streams.size())
+    if (current > 0 && stream >= 0 && stream < series.streams.size())
         series.streams[stream] << SpeedPoint{double(overall), current};
     emit streamSample(write, stream, overall, current, average);
 }

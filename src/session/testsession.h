@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class RunEngine;
 
@@ -51,6 +52,9 @@ public:
 
     // Begins a run; false when it was refused (see refusalTitle() / refusalBody()).
     bool start(const TestRequest& request);
+    // Runs one engine plan as given, in one round, without the checks of a request: for the
+    // developer tools that measure the engine on any folder.
+    void startPlan(const TestPlan& plan);
     void stop();
     bool isRunning() const;
 
@@ -97,6 +101,7 @@ signals:
     void finished(RunResult result);
 
 private:
+    void begin();
     TestPlan roundPlan() const;
     void launchRound();
     void endRun(RunEnd end);
@@ -116,6 +121,7 @@ private:
 
     TestRequest m_request;
     LaunchPlan m_launch;
+    std::optional<TestPlan> m_givenPlan; // a plan run as given, instead of the request's
     QVector<StreamSource> m_sources;
     VerdictRules m_rules; // judges the figures; the request's rules shape the run
     bool m_readEnabled = false;

@@ -189,28 +189,7 @@ void MainWindow::onStreamSample(bool write, int stream, int percent, double cur,
 
 void MainWindow::showFigures(const RunFigures& figures)
 {
-    // Figures of a run whose table is gone (a stop) have nowhere to go.
-    if (resultsTable->rowCount() < 1 || figures.rows.isEmpty())
-        return;
-    QVector<StreamMetrics> writeRows, readRows;
-    QVector<RowVerdict> verdicts;
-    QVector<DataIntegrity> streams;
-    for (const RunRow& row : figures.rows) {
-        writeRows << row.write;
-        readRows << row.read;
-        verdicts << row.verdict;
-    }
-    for (int i = 1; i < figures.rows.size(); ++i)
-        streams << figures.rows[i].data;
-    // A single stream's findings live in the card total's row.
-    if (figures.rows.size() == 1)
-        streams << figures.rows[0].data;
-    if (figures.writeMeasured)
-        ResultsTable::fillPhase(resultsTable, true, writeRows, rules.perStreamWrite, rules);
-    if (figures.readMeasured)
-        ResultsTable::fillPhase(resultsTable, false, readRows, rules.perStreamRead, rules);
-    if (figures.judged)
-        ResultsTable::setVerdicts(resultsTable, writeRows, readRows, verdicts, rules, streams);
+    ResultsTable::show(resultsTable, figures, rules);
 }
 
 void MainWindow::rejudgeResults()

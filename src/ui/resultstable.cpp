@@ -229,3 +229,26 @@ QColor ResultsTable::percentColor(double value, double warn, double fail)
         return warnColor();
     return goodColor();
 }
+
+void ResultsTable::show(QTableWidget* table, const RunFigures& figures, const VerdictRules& rules)
+{
+    if (table->rowCount() < 1 || figures.rows.isEmpty())
+        return;
+    QVector<StreamMetrics> writeRows, readRows;
+    QVector<RowVerdict> verdicts;
+    for (const RunRow& row : figures.rows) {
+        writeRows << row.write;
+        readRows << row.read;
+        verdicts << row.verdict;
+    }
+    // The streams' findings; a single stream's live in the card total's row.
+    QVector<DataIntegrity> streams;
+    for (int i = figures.rows.size() == 1 ? 0 : 1; i < figures.rows.size(); ++i)
+        streams << figures.rows[i].data;
+    if (figures.writeMeasured)
+        fillPhase(table, true, writeRows, rules.perStreamWrite, rules);
+    if (figures.readMeasured)
+        fillPhase(table, false, readRows, rules.perStreamRead, rules);
+    if (figures.judged)
+        setVerdicts(table, writeRows, readRows, verdicts, rules, streams);
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/verdict.h"
+#include "session/runresult.h"
 
 #include <QColor>
 #include <QStringList>
@@ -45,6 +46,10 @@ public:
                             const QVector<StreamMetrics>& readRows,
                             const QVector<RowVerdict>& verdicts, const VerdictRules& rules,
                             const QVector<DataIntegrity>& streams = {});
+
+    // A run's figures as far as they are measured and judged; the per-stream minimums of the
+    // rules colour the speeds. Nothing when the table has no rows (a stopped run's).
+    static void show(QTableWidget* table, const RunFigures& figures, const VerdictRules& rules);
 
     static QColor speedColor(double value, double threshold);
     static QColor percentColor(double value, double warn, double fail);

@@ -1,5 +1,6 @@
 #include "analysis/phasesamples.h"
 #include "analysis/verdict.h"
+#include "analysis/verdictreasons.h"
 #include "i18n/i18n.h"
 #include "ui/resultstable.h"
 #include "ui/verdictcell.h"
@@ -175,6 +176,28 @@ private slots:
         QTEST(judgeCardTotalRow(m, {}, {}, false).write, "card");
         QTEST(judgeStreamRow(m, {}, {}, false).write, "stream");
         QCOMPARE(judgeCardTotalRow(quiet(50), m, {}, false).overall(), Verdict::Pass); // read off
+        // A row has reasons exactly when it does not pass.
+        QCOMPARE(verdictReasons(m, {}, {}, true, false, {}).isEmpty(),
+                 judgeCardTotalRow(m, {}, {}, false).write == Verdict::Pass);
+        QCOMPARE(verdictReasons(m, {}, {}, false, false, {}).isEmpty(),
+                 judgeStreamRow(m, {}, {}, false).write == Verdict::Pass);
+    }
+
+    void reasons()
+    {
+        StreamMetrics write = quiet(8);
+        write.jitter = 0.5;
+        DataIntegrity bad;
+        bad.add("f", 2, 0);
+        const QStringList expected = {"Write: jitter 50.0% above 45.0%",
+                                      "Write: minimum 8.00 MB/s below 10.00 MB/s",
+                                      "Data: 2 bad blocks"};
+        QCOMPARE(verdictReasons(write, quiet(50), {}, true, true, bad), expected);
+        // A stream's read counts only when it read anything and the read test runs.
+        const StreamMetrics slowRead = quiet(4);
+        QCOMPARE(verdictReasons(quiet(50), slowRead, {}, false, true, {}),
+                 QStringList("Read: minimum 4.00 MB/s below 5.00 MB/s"));
+        QVERIFY(verdictReasons(quiet(50), slowRead, {}, false, false, {}).isEmpty());
     }
 
     void tooltip()

@@ -467,6 +467,56 @@ private slots:
         QCOMPARE(stream1At100, 1);
     }
 
+    // The engine's last word says how the run ended, whatever came before it.
+    void endedSaysHowTheRunEnded_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("cause");
+        using K = RunOutcome::Kind;
+        QTest::newRow("completed") << 0 << int(K::Completed) << int(FailureCause::None);
+        QTest::newRow("stopped in the write") << 1 << int(K::Stopped) << int(FailureCause::None);
+        QTest::newRow("no whole block") << 2 << int(K::Failed) << int(FailureCause::Other);
+        QTest::newRow("a fill without room") << 3 << int(K::Failed) << int(FailureCause::CardFull);
+    }
+    void endedSaysHowTheRunEnded()
+    {
+        QFETCH(int, how);
+        QFETCH(int, kind);
+        QFETCH(int, cause);
+        SpeedTester e;
+        Recorder rec(&e);
+        QVector<RunOutcome> outcomes;
+        int eventsBefore = -1;
+        connect(
+            &e, &RunEngine::ended, &e,
+            [&](const RunOutcome& o) {
+                outcomes << o;
+                eventsBefore = rec.ev.size();
+            },
+            Qt::DirectConnection);
+        TestPlan plan;
+        plan.rootPath = root;
+        plan.blockSize = Block;
+        plan.testSize = how == 1 ? 4096 * Block : how == 2 ? Block / 2 : 4 * Block;
+        plan.streamCount = 2;
+        if (how == 3) {
+            plan.rollFileSize = 4 * Block;
+            plan.rollFreeBytes = Block / 2;
+        }
+        rec.onEvent = [&](const Event& ev) {
+            if (how == 1 && ev.name == "writeProgress")
+                e.requestStop();
+        };
+        e.setPlan(plan);
+        e.start();
+        QVERIFY(e.wait(60000));
+        QCOMPARE(outcomes.size(), 1);
+        QCOMPARE(int(outcomes[0].kind), kind);
+        QCOMPARE(int(outcomes[0].cause), cause);
+        QCOMPARE(outcomes[0].message, rec.first("testError"));
+        QCOMPARE(eventsBefore, rec.ev.size());
+    }
     void stopRemovesFiles_data()
     {
         QTest::addColumn<Stop>("t");
