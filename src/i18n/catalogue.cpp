@@ -112,7 +112,6 @@ const CatalogueEntry kEntries[] = {
     {"ColBadBlocks", "坏块", "Bad blocks", "壞區塊"},
     {"ColReasons", "判定原因", "Reasons", "判定原因"},
     {"ColPhase", "阶段", "Phase", "階段"},
-    {"ColSeries", "曲线", "Series", "曲線"},
     {"ColSample", "样本序号", "Sample", "樣本序號"},
     {"ColProgress", "进度 (%)", "Progress (%)", "進度 (%)"},
     {"ColSpeed", "速度 (MB/s)", "Speed (MB/s)", "速度 (MB/s)"},

@@ -96,35 +96,36 @@ bool HistoryStore::fail(const QString& reason) const
 bool HistoryStore::open(const QString& path)
 {
     close();
-    m_offReason.clear();
-    auto off = [this](const QString& reason) {
-        close();
-        m_offReason = reason;
-        return fail(reason);
-    };
+    m_offReason = openDatabase(path);
+    if (m_offReason.isEmpty())
+        return true;
+    close();
+    return fail(m_offReason);
+}
+
+QString HistoryStore::openDatabase(const QString& path)
+{
     if (!QSqlDatabase::isDriverAvailable(QString::fromLatin1(kDriver)))
-        return off(HistoryTexts::tr("ErrNoSqlDriver"));
+        return HistoryTexts::tr("ErrNoSqlDriver");
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
-        return off(HistoryTexts::tr("ErrHistoryFolder").arg(QDir::toNativeSeparators(folder)));
+        return HistoryTexts::tr("ErrHistoryFolder").arg(QDir::toNativeSeparators(folder));
 
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QString::fromLatin1(kDriver), m_connection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QString::fromLatin1(kConnectOptions));
-        if (!db.open())
-            return off(errorText(db.lastError()));
-        // SQLite opens anything lazily: the first read is what finds a file that is not a
-        // database, or one that another program holds locked.
-        QSqlQuery version(db);
-        if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next())
-            return off(errorText(version.lastError()));
-        const int found = version.value(0).toInt();
-        version.finish();
-        if (found != SchemaVersion && !migrate(found))
-            return off(m_lastError);
-    }
-    return true;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QString::fromLatin1(kDriver), m_connection);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QString::fromLatin1(kConnectOptions));
+    if (!db.open())
+        return errorText(db.lastError());
+    // SQLite opens anything lazily: the first read is what finds a file that is not a
+    // database, or one that another program holds locked.
+    QSqlQuery version(db);
+    if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next())
+        return errorText(version.lastError());
+    const int found = version.value(0).toInt();
+    version.finish();
+    if (found != SchemaVersion && !migrate(found))
+        return m_lastError;
+    return QString();
 }
 
 bool HistoryStore::migrate(int version)

@@ -72,6 +72,8 @@ public:
 
 private:
     void close();
+    // Opens and migrates; the reason the history is off, or empty.
+    QString openDatabase(const QString& path);
     bool fail(const QString& reason) const;
     bool migrate(int version);
 

@@ -5,6 +5,9 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <charconv>
+
 namespace {
 
 struct CsvTexts
@@ -33,31 +36,33 @@ QString countText(const StreamMetrics& m, bool measured, int value)
     return measured && m.sampleCount > 0 ? QString::number(value) : QString();
 }
 
-void appendSeries(QByteArray& out, const QByteArray& prefix, const QVector<SpeedPoint>& points)
-{
-    for (int i = 0; i < points.size(); ++i) {
-        out.append(prefix);
-        out.append(QByteArray::number(i + 1));
-        out.append(',');
-        NumberText::appendFixed(out, points[i].percent, 2);
-        out.append(',');
-        NumberText::appendFixed(out, points[i].mbps, 3);
-        out.append(kLineEnd);
-    }
-}
-
-void appendPhase(QByteArray& out, const RunResult& result, const PhaseSeries& phase, bool write)
+// One line per sample number: the phase, the number, then each series' percent and speed,
+// empty where a series has fewer samples.
+void appendPhase(QByteArray& out, const PhaseSeries& phase, bool write)
 {
     QByteArray phaseField;
     ReportCsv::appendField(phaseField, CsvTexts::tr(write ? "LabelWrite" : "LabelRead"));
-    const auto prefix = [&](int row) {
-        QByteArray p = phaseField + ',';
-        ReportCsv::appendField(p, ReportTexts::rowLabel(result, row));
-        return p + ',';
-    };
-    appendSeries(out, prefix(0), phase.card);
-    for (int s = 0; s < phase.streams.size(); ++s)
-        appendSeries(out, prefix(s + 1), phase.streams[s]);
+    QVector<const QVector<SpeedPoint>*> series{&phase.card};
+    int length = phase.card.size();
+    for (const QVector<SpeedPoint>& stream : phase.streams) {
+        series.append(&stream);
+        length = std::max(length, int(stream.size()));
+    }
+    char number[16];
+    for (int i = 0; i < length; ++i) {
+        out.append(phaseField);
+        out.append(',');
+        out.append(number, int(std::to_chars(number, number + sizeof number, i + 1).ptr - number));
+        for (const QVector<SpeedPoint>* points : series) {
+            out.append(',');
+            if (i < points->size())
+                NumberText::appendFixed(out, points->at(i).percent, 2);
+            out.append(',');
+            if (i < points->size())
+                NumberText::appendFixed(out, points->at(i).mbps, 3);
+        }
+        out.append(kLineEnd);
+    }
 }
 
 } // namespace
@@ -106,10 +111,19 @@ QByteArray ReportCsv::resultsTable(const RunResult& result)
 
 QByteArray ReportCsv::samples(const RunResult& result)
 {
+    const PhaseSeries& write = result.writeSeries;
+    const PhaseSeries& read = result.readSeries;
+    QStringList headers{CsvTexts::tr("ColPhase"), CsvTexts::tr("ColSample")};
+    const int series = 1 + std::max(write.streams.size(), read.streams.size());
+    for (int s = 0; s < series; ++s) {
+        const QString label = ReportTexts::rowLabel(result, s);
+        headers << QStringLiteral("%1 · %2").arg(label, CsvTexts::tr("ColProgress"))
+                << QStringLiteral("%1 · %2").arg(label, CsvTexts::tr("ColSpeed"));
+    }
     QByteArray out(kBom);
-    appendLine(out, {CsvTexts::tr("ColPhase"), CsvTexts::tr("ColSeries"), CsvTexts::tr("ColSample"),
-                     CsvTexts::tr("ColProgress"), CsvTexts::tr("ColSpeed")});
-    appendPhase(out, result, result.writeSeries, true);
-    appendPhase(out, result, result.readSeries, false);
+    out.reserve(16 * series * (write.card.size() + read.card.size() + 2));
+    appendLine(out, headers);
+    appendPhase(out, write, true);
+    appendPhase(out, read, false);
     return out;
 }

@@ -15,8 +15,9 @@ public:
     // percents without their sign), then the row's drop and sample counts, bad blocks and the
     // verdict's reasons. Read figures are empty when no read phase ran.
     static QByteArray resultsTable(const RunResult& result);
-    // Every speed sample, one line each: phase, series (card total or stream), sample number,
-    // progress percent and MB/s.
+    // Every speed sample: one line per phase and sample number, with the progress percent and
+    // the speed (MB/s) of the card total and of each stream in columns side by side, ready to
+    // be charted.
     static QByteArray samples(const RunResult& result);
 
     // One field, quoted when it holds a separator, a quote or a line break.

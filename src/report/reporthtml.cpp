@@ -34,7 +34,7 @@ table.results th { background: #eef1f5; color: #333; padding: 6px 4px;
                    border-bottom: 1px solid #d0d7de; }
 table.results td { padding: 6px 6px; text-align: center; font-weight: bold; }
 table.results tr:nth-child(even) td { background: #f7f9fc; }
-table.results td.label { text-align: left; color: #555; font-weight: normal; }
+table.results td.label { text-align: left; color: #555; font-weight: normal; white-space: nowrap; }
 table.results tr.total td.label { color: #333; font-weight: bold; }
 table.results td.verdict { font-size: 15px; }
 .reasons { font-size: 12px; font-weight: normal; color: #555; margin-top: 2px; }

@@ -36,8 +36,7 @@ public:
     static QString samplesPath(const QString& csvPath);
 
     // The bytes of one format (for CSV, the results table).
-    static QByteArray render(const RunResult& result, ReportFormat format,
-                             const QDateTime& madeAt);
+    static QByteArray render(const RunResult& result, ReportFormat format, const QDateTime& madeAt);
     // Writes the report; each file appears whole or not at all. On failure returns false and
     // says why in `error`; a file that was there before is then left as it was.
     static bool save(const RunResult& result, const QString& path, ReportFormat format,

@@ -7,8 +7,8 @@
 // How one run's figure stands against the same figure of another run.
 enum class CellDifference
 {
-    Same,      // equal as the tables show them
-    Better,    // faster, or steadier, or a better verdict
+    Same,   // equal as the tables show them
+    Better, // faster, or steadier, or a better verdict
     Worse,
     Unmatched, // the other run has no such row
 };
@@ -25,8 +25,7 @@ public:
 
     // One entry per row of `mine`, each with Cells entries, from `mine`'s point of view.
     // Read figures count only where both runs read.
-    static QVector<QVector<CellDifference>> compare(const RunResult& mine,
-                                                    const RunResult& other);
+    static QVector<QVector<CellDifference>> compare(const RunResult& mine, const RunResult& other);
     // The figure as the table shows it (speeds in MB/s, ratios in percent).
     static QString figureText(const RunRow& row, int cell);
 };

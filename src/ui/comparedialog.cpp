@@ -1,15 +1,15 @@
 #include "ui/comparedialog.h"
 
+#include "ui/resultstable.h"
 #include "chart/speedchartwidget.h"
 #include "report/reportchart.h"
 #include "report/reporttexts.h"
 #include "report/runcomparison.h"
-#include "ui/resultstable.h"
 
 #include <QEvent>
-#include <QGridLayout>
 #include <QLabel>
 #include <QTableWidget>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -77,21 +77,23 @@ CompareDialog::CompareDialog(const RunResult& first, const RunResult& second, QW
     , m_runs{first, second}
 {
     setObjectName(QStringLiteral("compareDialog"));
-    resize(1500, 860);
-    auto* grid = new QGridLayout(this);
+    resize(1300, 1000);
+    // One above the other: each table needs the window's whole width for its eighteen columns.
+    auto* column = new QVBoxLayout(this);
     for (int i = 0; i < 2; ++i) {
         m_captions[i] = new QLabel;
         m_captions[i]->setWordWrap(true);
         m_tables[i] = new QTableWidget(0, ResultsTable::ColumnCount);
         ResultsTable::setUp(m_tables[i]);
-        m_tables[i]->setMinimumHeight(160);
-        grid->addWidget(m_captions[i], 0, i);
-        grid->addWidget(m_tables[i], 1, i);
+        // The window's look paints no item backgrounds, and the marks are backgrounds.
+        m_tables[i]->setStyleSheet(QString());
+        m_tables[i]->setMinimumHeight(150);
+        column->addWidget(m_captions[i]);
+        column->addWidget(m_tables[i], 1);
     }
     m_chart = new SpeedChartWidget;
-    m_chart->setMinimumHeight(280);
-    grid->addWidget(m_chart, 2, 0, 1, 2);
-    grid->setRowStretch(2, 1);
+    m_chart->setMinimumHeight(260);
+    column->addWidget(m_chart, 1);
     fill();
 }
 
@@ -114,7 +116,8 @@ void CompareDialog::fill()
         m_captions[i]->setText(QStringLiteral("<b>#%1  %2</b> · %3 · %4 · %5 · %6")
                                    .arg(QString::number(i + 1), run.card.label.toHtmlEscaped(),
                                         ReportTexts::bytesText(run.card.capacityBytes),
-                                        run.card.fileSystem, ReportTexts::timeText(run.started),
+                                        run.card.fileSystem.toHtmlEscaped(),
+                                        ReportTexts::timeText(run.started),
                                         ReportTexts::endText(run.end)));
         showResult(m_tables[i], run, read);
         markDifferences(m_tables[i], run, m_runs[1 - i]);

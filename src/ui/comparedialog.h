@@ -8,9 +8,9 @@ class QLabel;
 class QTableWidget;
 class SpeedChartWidget;
 
-// Two stored runs side by side: each one's results table with the figures that differ from
-// the other's marked (tinted better or worse, the other's value in the tooltip), and both
-// card-total curves on one chart, the first run as #1.
+// Two stored runs compared: each one's results table, one above the other, with the figures that
+// differ from the other's marked (tinted better or worse, the other's value in the tooltip), and
+// both card-total curves on one chart, the first run as #1.
 class CompareDialog : public QDialog
 {
     Q_OBJECT

@@ -30,7 +30,7 @@ HistoryWindow::HistoryWindow(HistoryStore* store, QWidget* parent)
     , m_store(store)
 {
     setObjectName(QStringLiteral("historyWindow"));
-    resize(1100, 600);
+    resize(1250, 600);
 
     m_cardLabel = new QLabel;
     m_cardCombo = new QComboBox;
@@ -100,8 +100,8 @@ void HistoryWindow::reload()
     m_cardCombo->clear();
     m_cardCombo->addItem(tr("LabelAllCards"));
     for (const HistoryCard& card : m_cards) {
-        m_cardCombo->addItem(QStringLiteral("%1 (%2)").arg(
-            card.label, ReportTexts::bytesText(card.capacityBytes)));
+        m_cardCombo->addItem(
+            QStringLiteral("%1 (%2)").arg(card.label, ReportTexts::bytesText(card.capacityBytes)));
     }
     const int keep = chosen >= 0 ? int(m_cards.indexOf(current)) : -1;
     m_cardCombo->setCurrentIndex(keep + 1);

@@ -29,8 +29,7 @@ QString ReportDialog::save(QWidget* parent, const RunResult& result)
         filters.append(ReportWriter::filter(format));
     const QString folder =
         QSettings()
-            .value(kFolderKey,
-                   QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .value(kFolderKey, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
             .toString();
     const QString name = ReportWriter::defaultFileName(
         result.card.label, result.started.toLocalTime(), ReportWriter::formats().first());

@@ -18,9 +18,10 @@
 
 namespace {
 
-// Selected cells get a tint of their own: the table's look hides the usual selection colour.
+// Selected cells get a colour of their own: the table's look hides the usual selection colour,
+// and the selected text turns white.
 const char* const kSelectionStyle =
-    "QTableWidget::item:selected { background: rgba(25, 118, 210, 40); }";
+    "QTableWidget::item:selected { background: rgb(64, 134, 214); color: white; }";
 
 // The columns that start a cell (the label and verdict spans cover the others).
 QVector<int> copyColumns(const QTableWidget* table)
