@@ -1,10 +1,10 @@
 #include "ui/comparedialog.h"
 
-#include "ui/resultstable.h"
 #include "chart/speedchartwidget.h"
 #include "report/reportchart.h"
 #include "report/reporttexts.h"
 #include "report/runcomparison.h"
+#include "ui/resultstable.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -1,4 +1,3 @@
-#include "ui/resultstable.h"
 #include "chart/speedchartwidget.h"
 #include "i18n/i18n.h"
 #include "report/historystore.h"
@@ -11,6 +10,7 @@
 #include "ui/comparedialog.h"
 #include "ui/historywindow.h"
 #include "ui/resultactions.h"
+#include "ui/resultstable.h"
 
 #include <QClipboard>
 #include <QComboBox>
