@@ -81,6 +81,8 @@ QString ResultsText::table(const RunFigures& figures)
             text += (c > 0 ? QStringLiteral("  ") : QString()) +
                     (figure ? gap + cell : cell + (c < line.size() - 1 ? gap : QString()));
         }
+        while (text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
         out += text + QLatin1Char('\n');
     }
 

@@ -1,5 +1,6 @@
 // The command line through its real executable, as a script or a person at a terminal uses it.
 // Runs on a card need bench/card-sim with --usb-root, which offers its card as a USB card.
+#include "cli/terminaltext.h"
 #include "report/historystore.h"
 #include "report/reportjson.h"
 
@@ -197,6 +198,33 @@ private slots:
                  qPrintable(appHelp.out + appHelp.err));
         QCOMPARE(run(app, {QStringLiteral("--version")}).out,
                  QStringLiteral("QuorvelCard " QC_VERSION "\n"));
+    }
+
+    // Chinese characters take two columns: the in-place line is cut, and the table lined up,
+    // by columns, never in the middle of a character.
+    void terminalColumns_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("fitted");
+        QTest::newRow("latin") << "Write  42%" << 7 << 10 << "Write  ";
+        QTest::newRow("simplified") << "写入 42%" << 5 << 8 << "写入 ";
+        QTest::newRow("cut before a wide character") << "读取速度" << 5 << 8 << "读取";
+        QTest::newRow("full-width colon") << "總計：1" << 10 << 7 << "總計：1";
+        QTest::newRow("no width known") << "平均 1 MB/s" << 0 << 11 << "平均 1 MB/s";
+    }
+    void terminalColumns()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, columns);
+        QFETCH(int, width);
+        QFETCH(QString, fitted);
+        QCOMPARE(TerminalText::width(text), width);
+        QCOMPARE(TerminalText::fitted(text, columns), fitted);
+        // A shorter line rewritten over a longer one leaves none of it behind.
+        const QString redrawn = TerminalText::redraw(fitted, width + 3);
+        QVERIFY(redrawn.startsWith('\r') && TerminalText::width(redrawn.mid(1)) == width + 3);
     }
 
     void exitCodeFollowsTheRules_data()
