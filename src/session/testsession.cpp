@@ -96,8 +96,14 @@ Refusal TestSession::checkRequest(const TestRequest& request)
     return checkLaunch(request, launch, space, spaceKnown);
 }
 
-bool TestSession::start(const TestRequest& request)
+bool TestSession::start(const TestRequest& given)
 {
+    // The engine appends its file names to the root: without the separator they would land
+    // beside the card instead of on it.
+    TestRequest request = given;
+    if (!request.root.isEmpty() && !request.root.endsWith(QLatin1Char('/')) &&
+        !request.root.endsWith(QLatin1Char('\\')))
+        request.root += QLatin1Char('/');
     m_refusal = Refusal();
     // Never a second run over a running one.
     if (m_running)
