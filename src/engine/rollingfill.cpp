@@ -79,11 +79,11 @@ bool RollingFill::run()
 {
     const Layout& l = m_layout;
     if (l.fileSize <= 0) {
-        emit m_engine.testError(tr("LogFileTooSmall"));
+        emit m_engine.testError(tr("LogFileTooSmall"), FailureCause::Other, QString());
         return false;
     }
     if (l.filesPerFill <= 0) {
-        emit m_engine.testError(tr("LogCardFull"));
+        emit m_engine.testError(tr("LogCardFull"), FailureCause::CardFull, m_plan.rootPath);
         return false;
     }
 
@@ -124,18 +124,28 @@ bool RollingFill::run()
     // The last fill is checked before the closing figures, so its findings reach the window
     // before the end of the test's only phase, on which the verdicts are made.
     if (!failed && !stopRequested())
-        verifyFill(std::min(i, l.totalFiles - 1) / l.filesPerFill + 1);
+        failed = !verifyFill(std::min(i, l.totalFiles - 1) / l.filesPerFill + 1) && !stopRequested();
 
-    // Closing figures, also after an error or a stop: the window closes the stream with them.
     const double average =
         m_written / BytesPerMB / std::max(0.001, static_cast<double>(writeClockNs()) / 1e9);
-    emit m_engine.writeProgress(100, m_lastCurrent, average);
-    emit m_engine.fileWriteSample(0, 100, m_lastCurrent, average);
-    emit m_engine.rollingFileProgress(totalFiles, totalFiles, m_written, l.totalBytes);
-    emit m_engine.writeFinished(average);
+    if (failed) {
+        // A failed test is not closed: the figures stay where the bytes stopped, and no
+        // verdict is made on them.
+        const int percent = l.totalBytes > 0 ? static_cast<int>(m_written * 100 / l.totalBytes) : 0;
+        emit m_engine.writeProgress(percent, m_lastCurrent, average);
+    } else {
+        // Closing figures, also after a stop: the window closes the stream with them.
+        emit m_engine.writeProgress(100, m_lastCurrent, average);
+        emit m_engine.fileWriteSample(0, 100, m_lastCurrent, average);
+        emit m_engine.rollingFileProgress(totalFiles, totalFiles, m_written, l.totalBytes);
+        emit m_engine.writeFinished(average);
+    }
 
     deleteFill(false);
-    emit m_engine.log(stopRequested() ? tr("LogUserCancelled") : tr("LogRollingDone"));
+    if (stopRequested())
+        emit m_engine.log(tr("LogUserCancelled"));
+    else if (!failed)
+        emit m_engine.log(tr("LogRollingDone"));
     return true;
 }
 
@@ -149,6 +159,7 @@ RollingFill::FileOutcome RollingFill::writeFile(qint64 index, qint64 size)
     auto worker = std::make_unique<FileWorker>(static_cast<int>(WorkerMode::Write), QString(), path,
                                                size, m_plan.blockSize, m_stopFlag);
     worker->setStreamIdentity(m_runId, static_cast<quint32>(index));
+    worker->setCard(m_engine.card());
     worker->start();
     while (worker->isRunning()) {
         // Returns at once when the file is complete, so its end is sampled without delay.
@@ -170,11 +181,12 @@ RollingFill::FileOutcome RollingFill::writeFile(qint64 index, qint64 size)
         return FileOutcome::Written;
 
     if (worker->outOfSpace() && fillIsAsGoodAsFull(index)) {
-        emit m_engine.log(worker->errorString());
+        emit m_engine.log(tr("LogFillEndsFull").arg(path));
         return FileOutcome::FillEndsFull;
     }
     const QString error = worker->errorString();
-    emit m_engine.testError(error.isEmpty() ? tr("LogWriteFailed") : error);
+    emit m_engine.testError(error.isEmpty() ? tr("LogWriteFailed") : error, worker->cause(),
+                            worker->errorPath());
     return FileOutcome::Failed;
 }
 
@@ -217,6 +229,12 @@ void RollingFill::sample(const FileWorker& worker, qint64 index)
 
 void RollingFill::deleteFill(bool reportFailures)
 {
+    // A card that has gone took its files along; the folder now at its root is not its own.
+    if (!m_engine.card().present()) {
+        m_fillFiles.clear();
+        m_fillWritten.clear();
+        return;
+    }
     for (const QString& path : qAsConst(m_fillFiles)) {
         // A file that is already gone needs no warning.
         if (!QFile::remove(path) && reportFailures && QFileInfo::exists(path))

@@ -88,7 +88,9 @@ struct SpeedTester::Phase
 
 SpeedTester::SpeedTester(QObject* parent)
     : QThread(parent)
-{}
+{
+    qRegisterMetaType<FailureCause>("FailureCause");
+}
 
 SpeedTester::~SpeedTester()
 {
@@ -157,6 +159,7 @@ void SpeedTester::run()
 {
     m_stopFlag.store(0, std::memory_order_relaxed);
     m_runId = BlockPattern::newRunId();
+    m_card = CardWatch(m_plan.rootPath);
     const TestMode mode = testModeOf(m_plan);
     if (mode == TestMode::RollingFill) {
         runRollingFill();
@@ -168,7 +171,7 @@ void SpeedTester::run()
     // Whole blocks are the unit of every size below; without a positive block there is
     // nothing that could be transferred.
     if (m_plan.blockSize <= 0) {
-        emit testError(tr("MsgSizeLtBlock"));
+        emit testError(tr("MsgSizeLtBlock"), FailureCause::Other, QString());
         return;
     }
 
@@ -178,13 +181,13 @@ void SpeedTester::run()
         for (const QString& skipped : files.skippedSources())
             emit log(tr("LogSkipSmall").arg(skipped));
         if (files.isEmpty()) {
-            emit testError(tr("LogNoValidFiles"));
+            emit testError(tr("LogNoValidFiles"), FailureCause::MissingSource, QString());
             return;
         }
     } else {
         const qint64 perFile = m_plan.testSize / m_plan.blockSize * m_plan.blockSize;
         if (perFile <= 0) {
-            emit testError(tr("MsgSizeLtBlock"));
+            emit testError(tr("MsgSizeLtBlock"), FailureCause::Other, QString());
             return;
         }
         const int streams = qBound(1, m_plan.streamCount, MaxStreams);
@@ -237,6 +240,9 @@ bool SpeedTester::runRollingFill()
 
 void SpeedTester::removeTestFiles()
 {
+    // A card that has gone leaves its files with it; the folder now at its root is not its own.
+    if (!m_card.present())
+        return;
     for (const QString& path : qAsConst(m_targetFiles))
         QFile::remove(path);
 }
@@ -276,6 +282,7 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
         phase.workers.push_back(std::make_unique<FileWorker>(
             static_cast<int>(mode), source, targets[i], sizes.value(i), blockSize, stopFlag));
         phase.workers.back()->setStreamIdentity(m_runId, static_cast<quint32>(i));
+        phase.workers.back()->setCard(m_card);
     }
     phase.started.fill(false, n);
     phase.finished.fill(false, n);
@@ -318,19 +325,26 @@ bool SpeedTester::runPhase(WorkerMode mode, const QStringList& sources, const QS
         return false;
 
     const qint64 total = phase.totalBytes();
-    sampleProgress(phase, true);
+    // The streams that failed, and the cause that tells the most: a failure of the card itself
+    // (each stream then reports it in the same words) wins over another's plain error.
+    QStringList errors;
+    const FileWorker* failed = nullptr;
+    for (const auto& w : phase.workers) {
+        if (w->succeeded() || w->errorString().isEmpty())
+            continue;
+        errors.append(w->errorString());
+        if (!failed || failed->cause() == FailureCause::Other)
+            failed = w.get();
+    }
+    // Only a phase that moved all its bytes closes at 100 %; a failed one stays where it stopped.
+    sampleProgress(phase, !failed);
     if (mode == WorkerMode::Read) {
         for (int i = 0; i < n; ++i)
             reportMismatch(i, targets[i], *phase.workers[i]);
     }
-
-    QStringList errors;
-    for (const auto& w : phase.workers) {
-        if (!w->succeeded() && !w->errorString().isEmpty())
-            errors.append(w->errorString());
-    }
-    if (!errors.isEmpty()) {
-        emit testError(errors.join(QLatin1Char('\n')));
+    if (failed) {
+        errors.removeDuplicates();
+        emit testError(errors.join(QLatin1Char('\n')), failed->cause(), failed->errorPath());
         return false;
     }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/cardwatch.h"
+#include "engine/runoutcome.h"
 #include "engine/testplan.h"
 
 #include <QString>
@@ -42,6 +44,9 @@ public:
     // dataMismatch and a log line (nothing when the file was clean).
     void reportMismatch(int fileIdx, const QString& path, const FileWorker& worker);
 
+    // The card of the run, as found when the run began.
+    const CardWatch& card() const { return m_card; }
+
     // The plan as set (testSize is the run's total once run() has built its files).
     const TestPlan& plan() const { return m_plan; }
     // The run's test files and the bytes of each; kept after run() has returned.
@@ -55,8 +60,13 @@ signals:
     void fileReadSample(int fileIdx, int percent, double curMBps, double avgMBps);
     void writeFinished(double avgSpeedMBps);
     void readFinished(double avgSpeedMBps);
-    void testError(QString message);
+    // A failure that ends the run (or the phase): the text as the user is told it, its cause
+    // and the file or card it concerns (empty when none does).
+    void testError(QString message, FailureCause cause, QString path);
     void log(QString message);
+    // Rolling fill: the check of fill `fill` of `fills` has read `percent` of it, at these
+    // speeds (MB/s); about every 200 ms while a fill is read back.
+    void fillCheckProgress(int fill, int fills, int percent, double currentMBps, double avgMBps);
     void rollingFileProgress(int currentFile, int totalFiles, qlonglong bytesWritten,
                              qlonglong bytesTotal);
     // A file read back held blocks other than those written: once per such file, when its
@@ -87,6 +97,7 @@ private:
     QStringList m_targetFiles;
     QVector<qint64> m_fileSizes;
     std::atomic<int> m_stopFlag{0};
+    CardWatch m_card;
     // Stamped into every block of the run, so no block of another run can pass for its own.
     quint64 m_runId = 0;
 };
