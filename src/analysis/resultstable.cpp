@@ -216,6 +216,15 @@ void ResultsTable::setVerdicts(QTableWidget* table, const QVector<StreamMetrics>
     table->resizeRowsToContents();
 }
 
+void ResultsTable::markFailed(QTableWidget* table, const QString& toolTip)
+{
+    for (int r = 0; r < table->rowCount(); ++r) {
+        if (QTableWidgetItem* item = table->item(r, VerdictColumn))
+            VerdictCellStyle::apply(item, Verdict::Fail, toolTip);
+    }
+    table->resizeRowsToContents();
+}
+
 QColor ResultsTable::speedColor(double value, double threshold)
 {
     return value < threshold ? badColor() : goodColor();

@@ -46,6 +46,10 @@ public:
                             const QVector<RowVerdict>& verdicts, const VerdictRules& rules,
                             const QVector<DataIntegrity>& streams = {});
 
+    // Every row's verdict a Fail with this tooltip: the run failed before its figures could be
+    // judged.
+    static void markFailed(QTableWidget* table, const QString& toolTip);
+
     static QColor speedColor(double value, double threshold);
     static QColor percentColor(double value, double warn, double fail);
 };

@@ -2,9 +2,11 @@
 
 #include "analysis/resultstable.h"
 #include "chart/speedchartwidget.h"
+#include "engine/speedtester.h"
 #include "i18n/i18n.h"
 #include "platform/volumes.h"
 #include "ui/capacityrules.h"
+#include "ui/driveselection.h"
 #include "ui/logpane.h"
 #include "ui/runtexts.h"
 
@@ -12,6 +14,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QEvent>
@@ -26,6 +29,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -389,6 +393,10 @@ void MainWindow::connectControls()
         hideOversizeTestSizes();
         updateTotalSizeLabel();
     });
+    connect(driveCombo, QOverload<int>::of(&QComboBox::activated), this, [this] {
+        chosenRoot = selectedRoot();
+        driveCombo->setPlaceholderText(QString());
+    });
 }
 
 void MainWindow::changeEvent(QEvent* event)
@@ -396,6 +404,30 @@ void MainWindow::changeEvent(QEvent* event)
     if (event->type() == QEvent::LanguageChange)
         retranslate();
     QMainWindow::changeEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (running && engine) {
+        QMessageBox box(QMessageBox::Question, tr("CloseRunningTitle"), tr("CloseRunningBody"),
+                        QMessageBox::NoButton, this);
+        QPushButton* stopAndClose = box.addButton(tr("BtnStopAndClose"), QMessageBox::AcceptRole);
+        QPushButton* keep = box.addButton(tr("BtnKeepTesting"), QMessageBox::RejectRole);
+        box.setDefaultButton(keep);
+        box.exec();
+        // The run may have ended while the question was open; then there is nothing to keep.
+        if (box.clickedButton() != stopAndClose && running) {
+            event->ignore();
+            return;
+        }
+        if (engine) {
+            // The engine removes its files on the way out; the window waits for that.
+            stopRequested = true;
+            engine->requestStop();
+            engine->wait();
+        }
+    }
+    QMainWindow::closeEvent(event);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -483,6 +515,11 @@ QString MainWindow::selectedRoot() const
     return driveCombo ? driveCombo->currentData().toString() : QString();
 }
 
+QString MainWindow::selectedFileSystem() const
+{
+    return driveCombo ? driveCombo->currentData(Qt::UserRole + 1).toString() : QString();
+}
+
 quint64 MainWindow::selectedCapacity() const
 {
     const QString root = selectedRoot();
@@ -503,25 +540,48 @@ quint64 MainWindow::selectedFreeSpace() const
 
 void MainWindow::refreshDrives()
 {
+    // A run's target stays its target, whatever the list shows meanwhile.
+    const QString wanted = running ? targetRoot : chosenRoot;
+    QStringList roots;
+    QSignalBlocker quiet(driveCombo);
     driveCombo->clear();
-    for (const platform::VolumeInfo& volume : platform::listRemovableVolumes())
-        driveCombo->addItem(CapacityRules::driveItemText(volume),
-                            QString::fromStdString(volume.root));
-    if (driveCombo->count() > 0)
-        driveCombo->setCurrentIndex(0);
-    else
+    for (const platform::VolumeInfo& volume : platform::listRemovableVolumes()) {
+        const QString root = QString::fromStdString(volume.root);
+        driveCombo->addItem(CapacityRules::driveItemText(volume), root);
+        driveCombo->setItemData(driveCombo->count() - 1,
+                                QString::fromStdString(volume.fileSystem), Qt::UserRole + 1);
+        roots << root;
+    }
+    const int index = DriveSelection::indexAfterRefresh(roots, wanted);
+    driveCombo->setPlaceholderText(QString());
+    if (roots.isEmpty()) {
         driveCombo->addItem(tr("DriveWarnNoDrive"), QString());
+        driveCombo->setCurrentIndex(0);
+    } else if (index < 0) {
+        // Never another card in its place: the user chooses again, and is told why.
+        driveCombo->setCurrentIndex(-1);
+        driveCombo->setPlaceholderText(tr("DriveGoneBody").arg(wanted));
+        appendLog(tr("DriveGoneBody").arg(wanted));
+    } else {
+        driveCombo->setCurrentIndex(index);
+        if (!running)
+            chosenRoot = roots.at(index);
+    }
+    quiet.unblock();
     // A language switch re-lists the drives during a run too; that must not offer a second
     // run over the running one.
     startButton->setEnabled(!running);
     hideOversizeTestSizes();
+    updateTotalSizeLabel();
 }
 
 bool MainWindow::selectDrive(const QString& root)
 {
     const int index = root.isEmpty() ? -1 : driveCombo->findData(root);
-    if (index >= 0)
+    if (index >= 0) {
         driveCombo->setCurrentIndex(index);
+        chosenRoot = root;
+    }
     return index >= 0;
 }
 
@@ -532,7 +592,8 @@ void MainWindow::hideOversizeTestSizes()
     QVector<qint64> sizes;
     for (int i = 0; i < testSizeCombo->count(); ++i)
         sizes << testSizeCombo->itemData(i).toLongLong();
-    const QVector<bool> visible = CapacityRules::visibleSizes(sizes, selectedCapacity());
+    const QVector<bool> visible =
+        CapacityRules::visibleSizes(sizes, selectedCapacity(), selectedFileSystem());
     if (auto* view = qobject_cast<QListView*>(testSizeCombo->view())) {
         for (int i = 0; i < visible.size(); ++i)
             view->setRowHidden(i, !visible[i]);

@@ -53,6 +53,8 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    // A run in progress is stopped (its files removed) only when the user agrees to close.
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
@@ -70,6 +72,7 @@ private slots:
     void onWriteFinished(double avgSpeed);
     void onReadFinished(double avgSpeed);
     void onTestError(QString message);
+    void onFillCheckProgress(int fill, int fills, int percent, double currentMBps, double avgMBps);
     void onTestFinished();
     void onRollingFileProgress(int currentFile, int totalFiles, qint64 bytesWritten,
                                qint64 bytesTotal);
@@ -88,6 +91,7 @@ private:
 
     // The drive under test as listed: its root, or empty when none is selected.
     QString selectedRoot() const;
+    QString selectedFileSystem() const;
     quint64 selectedCapacity() const;
     quint64 selectedFreeSpace() const;
     void hideOversizeTestSizes();
@@ -121,6 +125,11 @@ private:
     VerdictRules rules;
     bool readTestEnabled = false;
     bool running = false;
+    // The drive the user chose last (empty: none yet); kept across refreshes while listed.
+    QString chosenRoot;
+    // The current run has failed: its rows show Fail, whatever the rules say of its figures.
+    QString runFailure;
+    bool lastPhaseWrite = true; // the phase the latest progress came from
 
     // The run in progress, recorded at its launch.
     QString targetRoot;

@@ -15,6 +15,7 @@
 #include <QDebug>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -65,6 +66,7 @@ void MainWindow::startTest()
     request.blockSize = blockSizeCombo->currentData().toLongLong();
     request.streamCount = streamCountSpin->value();
     request.capacity = selectedCapacity();
+    request.fileSystem = selectedFileSystem();
     request.sourcePaths = sourcePaths();
     LaunchPlan plan;
     if (refuse(LaunchCheck::plan(request, plan)))
@@ -81,6 +83,9 @@ void MainWindow::startTest()
             return;
     }
 
+    // Nothing of the previous run may pass for this one's.
+    resetRunDisplays();
+    runFailure.clear();
     streamSources = plan.streams;
     streamLabels = StreamSource::labels(streamSources);
     speedChart->setStreams(streamLabels);
@@ -113,7 +118,7 @@ void MainWindow::startTest()
 bool MainWindow::offerFormat(QString& root)
 {
     const auto answer =
-        QMessageBox::question(this, tr("MsgFormatTitle"), tr("MsgFormatBody").arg(root),
+        QMessageBox::question(this, tr("MsgFormatTitle"), tr("MsgFormatBody").arg(driveCombo->currentText()),
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return true;
@@ -176,6 +181,7 @@ void MainWindow::launchEngine()
     connect(engine, &SpeedTester::log, this, &MainWindow::appendLog);
     connect(engine, &SpeedTester::rollingFileProgress, this, &MainWindow::onRollingFileProgress);
     connect(engine, &SpeedTester::dataMismatch, this, &MainWindow::onDataMismatch);
+    connect(engine, &SpeedTester::fillCheckProgress, this, &MainWindow::onFillCheckProgress);
     engine->start();
 }
 
@@ -208,6 +214,12 @@ void MainWindow::onTestFinished()
 void MainWindow::onTestError(QString message)
 {
     appendLog(tr("LogErrorPrefix").arg(message));
+    // The phase that failed says so where its speed was shown, and no row passes.
+    QLabel* label = lastPhaseWrite ? writeSpeedLabel : readSpeedLabel;
+    if (!label->text().startsWith(tr("ProgressFailed")))
+        label->setText(tr("ProgressFailed") + label->text());
+    runFailure = message;
+    updateVerdicts();
     // Before the box: its event loop may already deliver the end of the run.
     currentRound = runRules.iterCount;
     QMessageBox::critical(this, tr("LogTestErrorTitle"), message, QMessageBox::Ok);
@@ -220,9 +232,13 @@ void MainWindow::setRunning(bool on)
     stopButton->setEnabled(on);
     const QList<QWidget*> setUp = {
         driveCombo,      refreshButton,  randomRadio,    externalFileRadio, testSizeCombo,
-        streamCountSpin, blockSizeCombo, sourceFileList, browseButton,      clearFilesButton};
+        streamCountSpin, blockSizeCombo, sourceFileList, browseButton,      clearFilesButton,
+        readTestCheck};
     for (QWidget* widget : setUp)
         widget->setEnabled(!on);
+    // A fill's check borrows the read group; afterwards it shows what the switch says.
+    if (!on)
+        applyReadTestEnabled();
 }
 
 void MainWindow::resetRunDisplays()
@@ -250,6 +266,7 @@ void MainWindow::showPhaseProgress(bool write, int percent, double currentSpeed,
     QProgressBar* bar = write ? writeProgressBar : readProgressBar;
     QLabel* label = write ? writeSpeedLabel : readSpeedLabel;
     double& last = write ? lastWriteSpeed : lastReadSpeed;
+    lastPhaseWrite = write;
 
     bar->setValue(RunTexts::overallPercent(percent, currentRound, runRules));
     if (currentSpeed > 0)
@@ -321,6 +338,10 @@ void MainWindow::updateVerdicts()
     const int rows = resultsTable->rowCount();
     if (rows < 1)
         return;
+    if (!runFailure.isEmpty()) {
+        ResultsTable::markFailed(resultsTable, tr("VerdictRunFailed").arg(runFailure));
+        return;
+    }
     const QVector<StreamMetrics> writeRows = writeSamples.rowMetrics(rules.slcTrim, rows);
     const QVector<StreamMetrics> readRows = readSamples.rowMetrics(rules.slcTrim, rows);
     ResultsTable::setVerdicts(
@@ -353,6 +374,20 @@ void MainWindow::onRollingFileProgress(int currentFile, int totalFiles, qint64 b
 {
     rollingProgressLabel->setText(
         RunTexts::rollingProgressText(currentFile, totalFiles, bytesWritten, bytesTotal));
+}
+
+void MainWindow::onFillCheckProgress(int fill, int fills, int percent, double currentMBps,
+                                     double avgMBps)
+{
+    readGroup->setVisible(true);
+    readProgressBar->setValue(percent);
+    lastPhaseWrite = false;
+    if (currentMBps > 0)
+        lastReadSpeed = currentMBps;
+    const qint64 elapsed = runClock.isValid() ? runClock.elapsed() : 0;
+    readSpeedLabel->setText(tr("FillCheckProgress").arg(fill).arg(fills).arg(percent) +
+                            QStringLiteral("  |  ") +
+                            RunTexts::progressText(lastReadSpeed, avgMBps, elapsed));
 }
 
 void MainWindow::startLog()
