@@ -195,7 +195,7 @@ private slots:
         QTemporaryDir card;
         SystemTree tree, noDrives;
         QVERIFY(card.isValid() && tree.isValid() && noDrives.isValid());
-        const QString root = tree.addCard(card.path(), "CAM", "vfat");
+        const QString root = tree.addCard(card.path(), "CAM", "exfat");
         tree.activate();
         if (platform::listRemovableVolumes().empty())
             QSKIP("This build's volume scan does not read a crafted system.");
