@@ -112,6 +112,9 @@ void FileWorker::run()
         return;
     }
 
+    // Opening a file at a root the card has left would create it on whatever lies beneath.
+    if (!cardStillThere())
+        return;
     const bool reading = m_mode != static_cast<int>(WorkerMode::Write);
     const bool copying = !reading && !m_sourcePath.isEmpty();
     const bool verifyCopy = reading && m_verify && !m_sourcePath.isEmpty();
