@@ -41,10 +41,12 @@ CardWatch::CardWatch(const QString& root)
 
 bool CardWatch::present() const
 {
-    if (m_root.isEmpty())
+    // Without an identity from the start there is nothing to compare with: the card's own
+    // errors then tell what happened.
+    if (m_root.isEmpty() || !m_known)
         return true;
     std::uint64_t now = 0;
-    return m_known && platform::volumeIdentity(m_root.toStdString(), now) && now == m_identity;
+    return platform::volumeIdentity(m_root.toStdString(), now) && now == m_identity;
 }
 
 FailureCause CardWatch::causeOf(int osError, qint64 blockBytes) const

@@ -11,7 +11,8 @@
 class CardWatch
 {
 public:
-    // Watches nothing: the card counts as present throughout.
+    // Watches nothing: the card counts as present throughout (as it does when root could not
+    // be reached at the start).
     CardWatch() = default;
     // Takes the identity of the volume now mounted at root.
     explicit CardWatch(const QString& root);

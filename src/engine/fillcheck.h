@@ -32,8 +32,8 @@ public:
     };
 
     // Engine thread only. Logs the check of fill `fill` of `fills`, then reads the files one by
-    // one, sending the engine's fillCheckProgress as it goes; each file with bad blocks is reported as the engine's dataMismatch (row 0, the
-    // fill's single stream) with its log line.
+    // one, sending the engine's fillCheckProgress as it goes; each file with bad blocks is reported
+    // as the engine's dataMismatch (row 0, the fill's single stream) with its log line.
     static Outcome run(SpeedTester& engine, const QVector<File>& files, quint64 runId,
                        qint64 blockSize, const std::atomic<int>* stopFlag, int fill, int fills);
 

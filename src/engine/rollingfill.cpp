@@ -124,7 +124,8 @@ bool RollingFill::run()
     // The last fill is checked before the closing figures, so its findings reach the window
     // before the end of the test's only phase, on which the verdicts are made.
     if (!failed && !stopRequested())
-        failed = !verifyFill(std::min(i, l.totalFiles - 1) / l.filesPerFill + 1) && !stopRequested();
+        failed =
+            !verifyFill(std::min(i, l.totalFiles - 1) / l.filesPerFill + 1) && !stopRequested();
 
     const double average =
         m_written / BytesPerMB / std::max(0.001, static_cast<double>(writeClockNs()) / 1e9);

@@ -41,9 +41,9 @@ enum class IoFailure
 // What was known about the card when an operation on it failed.
 struct CardFacts
 {
-    bool mounted = true;      // the card's root is still the volume the run began on
-    bool spaceKnown = false;  // freeBytes was read after the failure
-    std::uint64_t freeBytes = 0; // available to the caller, reserved blocks not counted
+    bool mounted = true;          // the card's root is still the volume the run began on
+    bool spaceKnown = false;      // freeBytes was read after the failure
+    std::uint64_t freeBytes = 0;  // available to the caller, reserved blocks not counted
     std::uint64_t blockBytes = 0; // the block that could not be stored
 };
 
@@ -57,8 +57,8 @@ constexpr std::uint64_t BookkeepingSlack = 16u << 20;
 // card's own files are always the program's to write).
 IoFailure classifyFailure(ErrorKind kind, const CardFacts& facts);
 
-// The identity of the volume mounted at root (the device number on Linux, the volume serial
-// number on Windows); false when root is not reachable.
+// The identity of the volume that holds root, a volume's root or any folder on it (the device
+// number on Linux, the volume serial number on Windows); false when root is not reachable.
 bool volumeIdentity(const std::string& root, std::uint64_t& identity);
 
 } // namespace platform

@@ -46,7 +46,8 @@ std::string errorText(int osError)
     std::string utf8;
     if (length > 0 && wide) {
         DWORD end = length; // the system's text ends in a line break
-        while (end > 0 && (wide[end - 1] == L'\r' || wide[end - 1] == L'\n' || wide[end - 1] == L' '))
+        while (end > 0 &&
+               (wide[end - 1] == L'\r' || wide[end - 1] == L'\n' || wide[end - 1] == L' '))
             --end;
         const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(end), nullptr, 0,
                                               nullptr, nullptr);
@@ -62,16 +63,20 @@ std::string errorText(int osError)
 
 bool volumeIdentity(const std::string& root, std::uint64_t& identity)
 {
-    const int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, root.c_str(), -1,
-                                               nullptr, 0);
+    const int wideLength =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, root.c_str(), -1, nullptr, 0);
     if (root.empty() || wideLength <= 0)
         return false;
     std::vector<wchar_t> wide(static_cast<std::size_t>(wideLength));
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, root.c_str(), -1, wide.data(), wideLength);
+    // Any folder is on some volume; its root is what the volume's identity is asked of.
+    wchar_t volume[MAX_PATH + 1] = {};
+    if (!GetVolumePathNameW(wide.data(), volume, MAX_PATH))
+        return false;
     DWORD serial = 0;
     // A card pulled from its reader leaves the letter but fails here (ERROR_NOT_READY); another
     // card in its place has another serial number.
-    if (!GetVolumeInformationW(wide.data(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0))
+    if (!GetVolumeInformationW(volume, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0))
         return false;
     identity = serial;
     return true;

@@ -548,8 +548,8 @@ void MainWindow::refreshDrives()
     for (const platform::VolumeInfo& volume : platform::listRemovableVolumes()) {
         const QString root = QString::fromStdString(volume.root);
         driveCombo->addItem(CapacityRules::driveItemText(volume), root);
-        driveCombo->setItemData(driveCombo->count() - 1,
-                                QString::fromStdString(volume.fileSystem), Qt::UserRole + 1);
+        driveCombo->setItemData(driveCombo->count() - 1, QString::fromStdString(volume.fileSystem),
+                                Qt::UserRole + 1);
         roots << root;
     }
     const int index = DriveSelection::indexAfterRefresh(roots, wanted);

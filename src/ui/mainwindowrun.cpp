@@ -117,9 +117,9 @@ void MainWindow::startTest()
 
 bool MainWindow::offerFormat(QString& root)
 {
-    const auto answer =
-        QMessageBox::question(this, tr("MsgFormatTitle"), tr("MsgFormatBody").arg(driveCombo->currentText()),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const auto answer = QMessageBox::question(this, tr("MsgFormatTitle"),
+                                              tr("MsgFormatBody").arg(driveCombo->currentText()),
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return true;
 
@@ -230,10 +230,10 @@ void MainWindow::setRunning(bool on)
     running = on;
     startButton->setEnabled(!on);
     stopButton->setEnabled(on);
-    const QList<QWidget*> setUp = {
-        driveCombo,      refreshButton,  randomRadio,    externalFileRadio, testSizeCombo,
-        streamCountSpin, blockSizeCombo, sourceFileList, browseButton,      clearFilesButton,
-        readTestCheck};
+    const QList<QWidget*> setUp = {driveCombo,        refreshButton,  randomRadio,
+                                   externalFileRadio, testSizeCombo,  streamCountSpin,
+                                   blockSizeCombo,    sourceFileList, browseButton,
+                                   clearFilesButton,  readTestCheck};
     for (QWidget* widget : setUp)
         widget->setEnabled(!on);
     // A fill's check borrows the read group; afterwards it shows what the switch says.

@@ -316,9 +316,9 @@ private slots:
         auto w = runJob(f.mode, src, root + f.target, 3 * Block, f.block, &stop);
         setLanguage(English);
         QVERIFY(!w->succeeded());
-        QCOMPARE(w->errorString(), f.message.replace("%1", root + f.target)
-                                       .replace("%2", src)
-                                       .replace("%3", dir->path()));
+        QCOMPARE(
+            w->errorString(),
+            f.message.replace("%1", root + f.target).replace("%2", src).replace("%3", dir->path()));
         QCOMPARE(w->bytesDone(), f.moved);
         QVERIFY(!f.moved || f.mode == ReadJob ||
                 readAll(root + f.target) == readAll(src).left(int(f.moved)));
@@ -361,7 +361,8 @@ private slots:
         // Bad data is a finding about the card, not a failure of the read; a short source is.
         const bool whole = d.sourceSize == 0 || d.sourceSize == 6 * Block;
         QCOMPARE(r->errorString(),
-                 whole ? QString() : QString(Missing).replace("%2", src).replace("%3", dir->path()));
+                 whole ? QString()
+                       : QString(Missing).replace("%2", src).replace("%3", dir->path()));
         QVERIFY(r->succeeded() == whole && (!whole || r->bytesDone() == 6 * Block));
         QCOMPARE(r->badBlocks(), d.bad);
         QCOMPARE(r->firstBadOffset(), d.first);

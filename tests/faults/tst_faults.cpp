@@ -26,11 +26,11 @@ QStringList testFilesIn(const QString& folder)
 
 enum class Setup
 {
-    SmallTmpfs,   // a 4 MiB card
-    ReadOnly,     // remounted read-only after the user's file was put on it
-    Removed,      // unmounted (lazily) at the first sample
-    DeviceFull,   // a file system on a loop device whose backing store runs out at 24 MiB
-    FileLimit,    // the process may write no file beyond 1 MiB (as FAT32 at 4 GiB)
+    SmallTmpfs, // a 4 MiB card
+    ReadOnly,   // remounted read-only after the user's file was put on it
+    Removed,    // unmounted (lazily) at the first sample
+    DeviceFull, // a file system on a loop device whose backing store runs out at 24 MiB
+    FileLimit,  // the process may write no file beyond 1 MiB (as FAT32 at 4 GiB)
 };
 
 } // namespace
@@ -73,14 +73,14 @@ class FaultsTest : public QObject
                 return false;
             const QString image = backing + "/card.img";
             QProcess p;
-            p.start("bash", {"-ec", QString("truncate -s 512M '%1'; losetup -f --show '%1'")
-                                        .arg(image)});
+            p.start("bash",
+                    {"-ec", QString("truncate -s 512M '%1'; losetup -f --show '%1'").arg(image)});
             p.waitForFinished();
             loop = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
             if (p.exitCode() != 0 || loop.isEmpty())
                 return false;
             cardRoot = mountPoint + "/";
-            return sh(QString("mkfs.ext4 -q -F -E lazy_itable_init=0,lazy_journal_init=0 %1 && "
+            return sh(QString("mkfs.ext4 -q -F %1 && "
                               "mount %1 '%2'")
                           .arg(loop, mountPoint));
         }
@@ -131,18 +131,20 @@ private slots:
 
         SpeedTester engine;
         QVector<QVariantList> errors;
-        connect(&engine, &SpeedTester::testError, this,
-                [&](const QString& message, FailureCause c, const QString& path) {
-                    errors << QVariantList{message, QVariant::fromValue(c), path};
-                },
-                Qt::DirectConnection);
+        connect(
+            &engine, &SpeedTester::testError, this,
+            [&](const QString& message, FailureCause c, const QString& path) {
+                errors << QVariantList{message, QVariant::fromValue(c), path};
+            },
+            Qt::DirectConnection);
         bool removed = false;
-        connect(&engine, &SpeedTester::writeProgress, this,
-                [&] {
-                    if (setup == Setup::Removed && !removed)
-                        removed = sh(QString("umount -l '%1'").arg(root));
-                },
-                Qt::DirectConnection);
+        connect(
+            &engine, &SpeedTester::writeProgress, this,
+            [&] {
+                if (setup == Setup::Removed && !removed)
+                    removed = sh(QString("umount -l '%1'").arg(root));
+            },
+            Qt::DirectConnection);
         engine.setRootPath(root);
         engine.setStreamCount(2);
         engine.setBlockSize(setup == Setup::FileLimit ? 64 * 1024 : MiB);
