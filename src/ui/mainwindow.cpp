@@ -410,13 +410,12 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (running && engine) {
         QMessageBox box(QMessageBox::Question, tr("CloseRunningTitle"), tr("CloseRunningBody"),
-                        QMessageBox::NoButton, this);
-        QPushButton* stopAndClose = box.addButton(tr("BtnStopAndClose"), QMessageBox::AcceptRole);
-        QPushButton* keep = box.addButton(tr("BtnKeepTesting"), QMessageBox::RejectRole);
-        box.setDefaultButton(keep);
-        box.exec();
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.button(QMessageBox::Yes)->setText(tr("BtnStopAndClose"));
+        box.button(QMessageBox::No)->setText(tr("BtnKeepTesting"));
+        box.setDefaultButton(QMessageBox::No);
         // The run may have ended while the question was open; then there is nothing to keep.
-        if (box.clickedButton() != stopAndClose && running) {
+        if (box.exec() != QMessageBox::Yes && running) {
             event->ignore();
             return;
         }
