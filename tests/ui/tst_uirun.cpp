@@ -217,7 +217,39 @@ private slots:
         });
         QCOMPARE(ui.answerer.boxes.size(), 3);
         QCOMPARE(ui.answerer.boxes.at(2).title, QString("Test error"));
+        QVERIFY2(ui.answerer.boxes.at(2).text.startsWith("The card " + cardMount + "/ is full"),
+                 qPrintable(ui.answerer.boxes.at(2).text));
         QVERIFY(!ui.log().contains("—— Starting round 2/3 ——"));
+        // A failed run is no success: the bar stays short, the phase says it failed, the card
+        // fails, and nothing reports completion after the error.
+        QVERIFY(bar->value() < 100);
+        QVERIFY(ui.get<QLabel>("writeSpeedLabel")->text().startsWith("Failed · "));
+        QCOMPARE(ui.cell(0, ResultsTable::VerdictColumn), QString("✗ Fail"));
+        const QString afterError = ui.log().section("Error: ", -1);
+        QVERIFY(!afterError.contains("Write complete") && !afterError.contains("Test complete"));
+    }
+
+    // A run in progress: its read switch cannot be flipped, and closing the window asks first;
+    // closing stops the run and removes its files (which cleanup checks).
+    void closingMidRunAsks()
+    {
+        auto ui = std::make_unique<Ui>();
+        ui->window.show();
+        ui->get<QComboBox>("testSizeCombo")->setCurrentIndex(0);
+        ui->answerer.buttons << QMessageBox::No; // no format
+        ui->click("startButton");
+        QTRY_VERIFY_WITH_TIMEOUT(ui->get<QProgressBar>("writeProgressBar")->value() >= 5,
+                                 RunTimeoutMs);
+        QVERIFY(!ui->get<QCheckBox>("readTestCheck")->isEnabled());
+        ui->answerer.buttons << QMessageBox::No; // keep testing
+        QVERIFY(!ui->window.close());
+        QVERIFY(!ui->idle() && ui->window.isVisible());
+        QCOMPARE(ui->answerer.boxes.last().title, QString("Test in progress"));
+        ui->answerer.buttons << QMessageBox::Yes; // stop and close
+        QVERIFY(ui->window.close());
+        QVERIFY(!ui->window.isVisible());
+        QCOMPARE(QDir(cardMount).entryList({"__card_speed_test_*"}), QStringList());
+        ui.reset();
     }
 };
 
