@@ -182,6 +182,41 @@ private slots:
             QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == UserFile);
         }
     }
+
+    // A card that dies after some MiB (bench/lying-card --fail-after) answers with I/O errors:
+    // the run names the device error and the file, and removes what it wrote.
+    void deviceErrorOnADyingCard()
+    {
+        const QString root = QString::fromLocal8Bit(qgetenv("CARD_ROOT")) + "/";
+        if (root == "/" || qgetenv("CARD_FAIL_AFTER").toLongLong() <= 0)
+            QSKIP("Needs a dying emulated card: run through bench/lying-card --fail-after.");
+        QFile user(root + "keep.mp4");
+        QVERIFY(user.open(QIODevice::WriteOnly) && user.write(UserFile) == UserFile.size());
+        user.close();
+        SpeedTester engine;
+        QVector<FailureCause> causes;
+        QString message;
+        connect(
+            &engine, &SpeedTester::testError, this,
+            [&](const QString& m, FailureCause c) {
+                causes << c;
+                message = m;
+            },
+            Qt::DirectConnection);
+        engine.setRootPath(root);
+        engine.setBlockSize(MiB);
+        engine.setTestSize(96 * MiB);
+        engine.setReadEnabled(true);
+        engine.start();
+        QVERIFY(engine.wait(300000));
+        QCOMPARE(causes, QVector<FailureCause>{FailureCause::DeviceError});
+        QVERIFY2(message.contains("reported an error") &&
+                     message.contains(root + "__card_speed_test_1.dat"),
+                 qPrintable(message));
+        QCOMPARE(testFilesIn(root), QStringList());
+        QFile kept(root + "keep.mp4");
+        QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == UserFile);
+    }
 };
 
 QTEST_MAIN(FaultsTest)
