@@ -254,6 +254,7 @@ void MainWindow::resetRunDisplays()
     resultsTable->setRowCount(0);
     lastWriteSpeed = 0.0;
     lastReadSpeed = 0.0;
+    lastPhaseWrite = true;
     streamLabels.clear();
     streamSources.clear();
     writeSamples.clear();

@@ -84,6 +84,7 @@ struct Recorder : QObject
         hook(e, &SpeedTester::log, "log");
         hook(e, &SpeedTester::rollingFileProgress, "rollingFileProgress");
         hook(e, &SpeedTester::dataMismatch, "dataMismatch");
+        hook(e, &SpeedTester::fillCheckProgress, "fillCheckProgress");
     }
     template<typename... A>
     void hook(SpeedTester* e, void (SpeedTester::*signal)(A...), const char* name)
@@ -787,6 +788,16 @@ private slots:
         QCOMPARE(rec.count("testError"), 0);
         QCOMPARE(rec.logs().last(), RollingDone);
         QVERIFY(entriesOf(root).isEmpty());
+        // Each check shows its progress as it reads, up to all of its fill.
+        for (int fill = 1; fill <= 2; ++fill) {
+            QVector<int> percents;
+            for (const QVariantList& a : rec.all("fillCheckProgress")) {
+                if (a[0].toInt() == fill && a[1].toInt() == 2)
+                    percents << a[2].toInt();
+            }
+            QVERIFY(!percents.isEmpty() && percents.last() == 100);
+            QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+        }
     }
 };
 

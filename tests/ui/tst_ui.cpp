@@ -123,6 +123,18 @@ private slots:
         QVERIFY(LaunchCheck::plan(r, plan).refused());
         r.capacity = 64 * quint64(GiB);
         QVERIFY(!LaunchCheck::plan(r, plan).refused());
+        // The 4 GiB file limit is the file system's: any FAT, whatever the card's size.
+        for (const auto& [fileSystem, capacity, limited] : {std::tuple{"FAT32", 64, true},
+                                                            {"FAT16", 2, true},
+                                                            {"FAT", 128, true},
+                                                            {"exFAT", 16, false},
+                                                            {"NTFS", 16, false},
+                                                            {"ext4", 8, false}}) {
+            r.fileSystem = fileSystem;
+            r.capacity = capacity * quint64(GiB);
+            QVERIFY2(LaunchCheck::plan(r, plan).refused() == limited, fileSystem);
+        }
+        r.fileSystem.clear();
         r.randomMode = false;
         QTemporaryDir dir;
         QFile file(dir.filePath("clip.mp4"));
