@@ -115,7 +115,10 @@ int main(int argc, char** argv)
         [&](double a) { recorder.phaseFinished(R::Read, now(), a); }, direct);
     QObject::connect(
         &tester, &SpeedTester::testError, &tester,
-        [&](const QString& m) { recorder.testError(now(), m); }, direct);
+        [&](const QString& m, FailureCause c, const QString& path) {
+            recorder.testError(now(), m, static_cast<int>(c), path);
+        },
+        direct);
     // The rolling fill closes with its figures even when stopped; its last line tells.
     bool cancelled = false;
     QObject::connect(
