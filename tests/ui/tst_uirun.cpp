@@ -146,13 +146,24 @@ private slots:
         fillCard(cardMount, 700 << 20); // room for one whole file and a tail
         VerdictSettings settings;
         settings.rules.fullCap = true;
-        settings.enableRead = true; // a fill never reads back, whatever this says
+        settings.rules.rollVerify = true;
+        settings.enableRead = false; // a fill never reads back but to check itself
         settings.save();
         Ui ui;
         ui.get<QComboBox>("testSizeCombo")->setCurrentIndex(0);
         auto* progress = ui.get<QLabel>("rollingProgressLabel");
-        QStringList seen;
-        ui.run([&] { seen << (progress->isVisibleTo(&ui.window) ? progress->text() : "hidden"); });
+        auto* checking = ui.get<QLabel>("readSpeedLabel");
+        QStringList seen, checks;
+        ui.run([&] {
+            seen << (progress->isVisibleTo(&ui.window) ? progress->text() : "hidden");
+            if (checking->isVisibleTo(&ui.window))
+                checks << checking->text();
+        });
+        // The check of the fill shows how far it has read, at what speed, for how long.
+        const QRegularExpression check("^Checking fill 1/1: (\\d+) %  \\|  Current: [\\d.]+ MB/s"
+                                       "  \\|  Avg: [\\d.]+ MB/s  \\|  Elapsed: \\d+:\\d\\d$");
+        QVERIFY2(!checks.isEmpty() && checks.indexOf(check) >= 0, qPrintable(checks.join('|')));
+        QVERIFY(!ui.get<QGroupBox>("readGroup")->isVisibleTo(&ui.window)); // as the switch says
         const QRegularExpression file("^File 2/2 · Written [\\d.]+ / [\\d.]+ GB$");
         QVERIFY2(seen.indexOf(file) > seen.indexOf(QRegularExpression("^File 1/2 ")),
                  qPrintable(seen.join('|')));
