@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVector>
 
+#include "engine/speedmeter.h"
+
 #include <atomic>
 
 class EngineReport;
@@ -30,8 +32,12 @@ public:
     };
 
     // Engine thread only. Logs the check of fill `fill` of `fills`, then reads the files one by
-    // one; each file with bad blocks is reported as a mismatch of stream 0 (the fill's single
-    // stream).
+    // one, reporting the check's progress as it goes; each file with bad blocks is reported as a
+    // mismatch of stream 0 (the fill's single stream).
     static Outcome run(EngineReport& report, const QVector<File>& files, quint64 runId,
                        qint64 blockSize, const std::atomic<int>* stopFlag, int fill, int fills);
+
+private:
+    static void sample(EngineReport& report, qint64 done, qint64 total, qint64 startedNs,
+                       SpeedMeter& meter, int fill, int fills);
 };
