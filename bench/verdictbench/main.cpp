@@ -1,0 +1,202 @@
+// One whole test on a card, judged with the figures and rules the window uses (PhaseSamples,
+// rowMetrics, judgeRows with the default rules), printed as one tab-separated line:
+//   label  expect  outcome  write verdicts  read verdicts  card write avg/min/max  worst row
+// A steady card (--expect steady) deserves the verdicts its even share of the caps would get
+// with no spread at all: anything worse is a false alarm. A faulty card (--expect fault) must
+// Warn or Fail every write row. run-matrix runs it over the matrix inside bench/card-sim.
+
+#include "analysis/phasesamples.h"
+#include "analysis/verdict.h"
+#include "engine/speedtester.h"
+#include "i18n/i18n.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+const double MiB = 1048576.0;
+
+char letter(Verdict v)
+{
+    return v == Verdict::Pass ? 'P' : v == Verdict::Warn ? 'W' : 'F';
+}
+
+// What a card moving exactly `speed` MB/s, with no spread at all, would be judged.
+Verdict idealVerdict(double speed, bool cardTotal, bool write, const VerdictRules& rules)
+{
+    StreamMetrics m;
+    m.avg = m.max = m.min = speed;
+    m.sampleCount = 100;
+    const StreamMetrics none;
+    if (cardTotal) {
+        const RowVerdict v = write ? judgeCardTotalRow(m, none, rules, false)
+                                   : judgeCardTotalRow(none, m, rules, true);
+        return write ? v.write : v.read;
+    }
+    const RowVerdict v = write ? judgeStreamRow(m, none, rules, false)
+                               : judgeStreamRow(none, m, rules, true);
+    return write ? v.write : v.read;
+}
+
+bool makeSource(const QString& path, qint64 bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray chunk(1 << 20, Qt::Uninitialized);
+    auto* words = reinterpret_cast<quint32*>(chunk.data());
+    for (qint64 done = 0; done < bytes; done += chunk.size()) {
+        QRandomGenerator::global()->fillRange(words, chunk.size() / 4);
+        if (file.write(chunk.constData(), std::min<qint64>(chunk.size(), bytes - done)) < 0)
+            return false;
+    }
+    return true;
+}
+
+qint64 sizeArg(const QString& text)
+{
+    const QChar unit = text.isEmpty() ? QChar() : text.back().toUpper();
+    const qint64 mult = unit == 'K' ? 1024 : unit == 'M' ? 1048576 : unit == 'G' ? 1073741824 : 1;
+    return qint64((mult == 1 ? text : text.chopped(1)).toDouble() * mult);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser cli;
+    cli.setApplicationDescription(QStringLiteral("One whole test judged as the window does."));
+    cli.addHelpOption();
+    const QCommandLineOption root("root", "card root", "dir");
+    const QCommandLineOption label("label", "case name", "text", "case");
+    const QCommandLineOption streams("streams", "random-data streams", "n", "1");
+    const QCommandLineOption block("block", "block size", "bytes", "1M");
+    const QCommandLineOption size("size", "bytes per stream (the larger copy)", "bytes", "64M");
+    const QCommandLineOption copies("copies", "two copies of sizes 1:1 or 1:3", "ratio");
+    const QCommandLineOption writeCap("write-cap", "card write cap", "MiB/s", "0");
+    const QCommandLineOption readCap("read-cap", "card read cap", "MiB/s", "0");
+    const QCommandLineOption expect("expect", "steady, fault or cliff", "kind", "steady");
+    const QCommandLineOption noRead("no-read", "write phase only");
+    cli.addOptions({root, label, streams, block, size, copies, writeCap, readCap, expect, noRead});
+    cli.process(app);
+
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("QuorvelTests"));
+    QCoreApplication::setApplicationName(QStringLiteral("verdictbench"));
+    QSettings().setValue(QStringLiteral("ui/language"), 1);
+    I18n::instance()->initLanguage();
+
+    const qint64 blockBytes = sizeArg(cli.value(block));
+    const qint64 perStream = sizeArg(cli.value(size));
+    const bool readEnabled = !cli.isSet(noRead);
+    SpeedTester tester;
+    tester.setRootPath(QDir(cli.value(root)).canonicalPath() + '/');
+    tester.setBlockSize(blockBytes);
+    tester.setReadEnabled(readEnabled);
+    QTemporaryDir sources(QDir::tempPath() + QStringLiteral("/verdictbench.XXXXXX"));
+    int n = qBound(1, cli.value(streams).toInt(), 16);
+    if (cli.isSet(copies)) {
+        const int ratio = cli.value(copies) == QLatin1String("1:3") ? 3 : 1;
+        const QStringList files = {sources.filePath(QStringLiteral("short.bin")),
+                                   sources.filePath(QStringLiteral("long.bin"))};
+        if (!makeSource(files[0], perStream / ratio) || !makeSource(files[1], perStream)) {
+            std::fprintf(stderr, "verdictbench: cannot make the source files\n");
+            return 1;
+        }
+        tester.setSourceFiles(files);
+        n = 2;
+    } else {
+        tester.setTestSize(perStream);
+        tester.setStreamCount(n);
+    }
+
+    PhaseSamples write, read;
+    write.reset(n);
+    read.reset(n);
+    QStringList errors;
+    const auto direct = Qt::DirectConnection;
+    QObject::connect(
+        &tester, &SpeedTester::writeProgress, &tester,
+        [&](int p, double c, double) { write.addCardSample(p, c); }, direct);
+    QObject::connect(
+        &tester, &SpeedTester::readProgress, &tester,
+        [&](int p, double c, double) { read.addCardSample(p, c); }, direct);
+    QObject::connect(
+        &tester, &SpeedTester::fileWriteSample, &tester,
+        [&](int i, int p, double c, double a) { write.addStreamSample(i, p, c, a); }, direct);
+    QObject::connect(
+        &tester, &SpeedTester::fileReadSample, &tester,
+        [&](int i, int p, double c, double a) { read.addStreamSample(i, p, c, a); }, direct);
+    QObject::connect(
+        &tester, &SpeedTester::writeFinished, &tester, [&](double a) { write.finish(a); }, direct);
+    QObject::connect(
+        &tester, &SpeedTester::readFinished, &tester, [&](double a) { read.finish(a); }, direct);
+    QObject::connect(
+        &tester, &SpeedTester::testError, &tester, [&](const QString& e) { errors << e; },
+        direct);
+    tester.start();
+    tester.wait();
+    if (!errors.isEmpty()) {
+        std::printf("%s\tERROR %s\n", qPrintable(cli.value(label)),
+                    qPrintable(errors.join(QLatin1String("; "))));
+        return 1;
+    }
+
+    const VerdictRules rules;
+    const int rows = n >= 2 ? n + 1 : 1; // the window's table: one row when one stream
+    const QVector<StreamMetrics> w = write.rowMetrics(rules.slcTrim, rows);
+    const QVector<StreamMetrics> r = read.rowMetrics(rules.slcTrim, rows);
+    const QVector<RowVerdict> verdicts = judgeRows(w, r, rules, readEnabled);
+
+    const QString kind = cli.value(expect);
+    const double wCap = cli.value(writeCap).toDouble(), rCap = cli.value(readCap).toDouble();
+    QByteArray wText, rText;
+    bool falseAlarm = false, missed = false;
+    double worstJitter = 0, worstCv = 0, worstDrop = 0;
+    for (int i = 0; i < verdicts.size(); ++i) {
+        const bool total = i == 0;
+        const Verdict wv = verdicts[i].write, rv = verdicts[i].read;
+        wText += letter(wv);
+        rText += readEnabled ? letter(rv) : '-';
+        if (kind == QLatin1String("steady")) {
+            const double share = total ? 1.0 : 1.0 / n;
+            falseAlarm |= int(wv) > int(idealVerdict(wCap * share, total, true, rules));
+            falseAlarm |=
+                readEnabled && int(rv) > int(idealVerdict(rCap * share, total, false, rules));
+        } else if (kind == QLatin1String("fault")) {
+            missed |= wv == Verdict::Pass;
+        }
+        for (const StreamMetrics& m : {w.value(i), r.value(i)}) {
+            worstJitter = std::max(worstJitter, m.jitter);
+            worstCv = std::max(worstCv, m.cv);
+            worstDrop = std::max(worstDrop, m.dropRatio);
+        }
+    }
+    QString outcome = falseAlarm ? QStringLiteral("FALSE-ALARM")
+                      : missed   ? QStringLiteral("MISSED")
+                      : kind == QLatin1String("fault") ? QStringLiteral("detected")
+                                                       : QStringLiteral("ok");
+    const StreamMetrics& card = w.first();
+    if (kind == QLatin1String("cliff")) {
+        const double off = wCap > 0 ? card.avg / wCap - 1 : 0;
+        outcome = QStringLiteral("%1 (%2%)")
+                      .arg(qAbs(off) <= 0.03 ? QStringLiteral("ok") : QStringLiteral("OFF"))
+                      .arg(off * 100, 0, 'f', 1);
+    }
+    std::printf("%-28s\t%-13s\tW %s\tR %s\tcard W avg %.2f min %.2f max %.2f\t"
+                "worst jitter %.0f%% cv %.0f%% drop %.0f%%\n",
+                qPrintable(cli.value(label)), qPrintable(outcome), wText.constData(),
+                rText.constData(), card.avg, card.min, card.max, worstJitter * 100, worstCv * 100,
+                worstDrop * 100);
+    std::fflush(stdout);
+    return 0;
+}
