@@ -79,8 +79,9 @@ StreamMetrics computeStreamMetrics(const QVector<double>& series, double fallbac
     const int n = series.size();
     const int cut = slcTrim ? slcCut(series) : 0;
     m.sampleCount = n - cut;
+    m.slcCut = cut;
 
-    if (cut > 0) {
+    if (n > 0) {
         double sum = 0.0;
         for (int i = cut; i < n; ++i)
             sum += series[i];
@@ -91,6 +92,8 @@ StreamMetrics computeStreamMetrics(const QVector<double>& series, double fallbac
             m.max = std::max(m.max, mean);
             m.min = std::min(m.min, mean);
         }
+        // Equal in exact arithmetic at the extremes; rounding must not put it a hair outside.
+        m.avg = qBound(m.min, m.avg, m.max);
     } else {
         m.avg = fallbackAvg;
         m.max = fallbackMax;

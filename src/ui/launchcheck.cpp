@@ -113,6 +113,16 @@ Refusal LaunchCheck::freeSpace(quint64 required, quint64 freeBytes)
                                            .arg(freeBytes / CapacityRules::MiB));
 }
 
+Refusal LaunchCheck::fillRoom(quint64 freeBytes)
+{
+    if (freeBytes >= MinFillBytes)
+        return {};
+    return {false, LaunchTexts::tr("MsgLowSpaceTitle"),
+            LaunchTexts::tr("MsgFillNoRoomBody")
+                .arg(freeBytes / 1048576)
+                .arg(MinFillBytes / 1048576)};
+}
+
 QString LaunchCheck::formatOutcomeText(platform::FormatOutcome outcome)
 {
     switch (outcome) {

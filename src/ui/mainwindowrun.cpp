@@ -74,12 +74,11 @@ void MainWindow::startTest()
     if (!offerFormat(root))
         return;
 
-    if (!rules.fullCap) {
-        platform::VolumeSpace space;
-        if (platform::queryVolumeSpace(root.toStdString(), space) &&
-            refuse(LaunchCheck::freeSpace(plan.required, space.freeBytes)))
-            return;
-    }
+    platform::VolumeSpace space;
+    if (platform::queryVolumeSpace(root.toStdString(), space) &&
+        refuse(rules.fullCap ? LaunchCheck::fillRoom(space.freeBytes)
+                             : LaunchCheck::freeSpace(plan.required, space.freeBytes)))
+        return;
 
     streamSources = plan.streams;
     streamLabels = StreamSource::labels(streamSources);
