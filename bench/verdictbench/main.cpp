@@ -1,9 +1,10 @@
 // One whole test on a card, judged with the figures and rules the window uses (PhaseSamples,
 // rowMetrics, judgeRows with the default rules), printed as one tab-separated line:
 //   label  expect  outcome  write verdicts  read verdicts  card write avg/min/max  worst row
-// A steady card (--expect steady) deserves the verdicts its even share of the caps would get
-// with no spread at all: anything worse is a false alarm, anything better a misread speed. A
-// faulty card (--expect fault) must Warn or Fail the write rows. run-matrix runs it over the matrix inside bench/card-sim.
+// On a steady card (--expect steady) the card-total row deserves the verdict of a card moving
+// exactly at the caps with no spread at all, a stream row that of its own average: anything
+// worse is a false alarm, anything better a misread speed. A faulty card (--expect fault) must
+// Warn or Fail the write rows. run-matrix runs it over the matrix inside bench/card-sim.
 
 #include "analysis/phasesamples.h"
 #include "analysis/verdict.h"
@@ -169,12 +170,20 @@ int main(int argc, char** argv)
         wText += letter(wv);
         rText += readEnabled ? letter(rv) : '-';
         if (kind == QLatin1String("steady")) {
-            const double share = total ? 1.0 : 1.0 / n;
-            const Verdict wIdeal = idealVerdict(wCap * share, total, true, rules);
-            const Verdict rIdeal = idealVerdict(rCap * share, total, false, rules);
-            falseAlarm |= int(wv) > int(wIdeal) || (readEnabled && int(rv) > int(rIdeal));
+            // The card total moves at the caps; how the card divides itself between streams is
+            // not under test, so a stream deserves what its own average deserves. Within 3 %
+            // of a limit either verdict is right: the throttle is that exact over a phase.
+            const double wSpeed = total ? wCap : w.value(i).avg;
+            const double rSpeed = total ? rCap : r.value(i).avg;
+            const auto worse = [&](Verdict v, double speed, bool isWrite) {
+                return int(v) > int(idealVerdict(speed * 0.97, total, isWrite, rules));
+            };
+            const auto better = [&](Verdict v, double speed, bool isWrite) {
+                return int(v) < int(idealVerdict(speed * 1.03, total, isWrite, rules));
+            };
+            falseAlarm |= worse(wv, wSpeed, true) || (readEnabled && worse(rv, rSpeed, false));
             // Below a minimum, Fail is right: a steadier verdict means a speed misread.
-            under |= int(wv) < int(wIdeal) || (readEnabled && int(rv) < int(rIdeal));
+            under |= better(wv, wSpeed, true) || (readEnabled && better(rv, rSpeed, false));
         } else if (kind == QLatin1String("fault")) {
             hits += wv != Verdict::Pass;
         }
@@ -189,7 +198,7 @@ int main(int argc, char** argv)
                                  : QStringLiteral("ok");
     if (kind == QLatin1String("fault")) {
         outcome = hits == verdicts.size() ? QStringLiteral("detected")
-                  : hits > 0              ? QStringLiteral("card row only")
+                  : hits > 0              ? QStringLiteral("some rows")
                                           : QStringLiteral("MISSED");
     }
     const StreamMetrics& card = w.first();

