@@ -42,8 +42,8 @@ Verdict idealVerdict(double speed, bool cardTotal, bool write, const VerdictRule
                                    : judgeCardTotalRow(none, m, rules, true);
         return write ? v.write : v.read;
     }
-    const RowVerdict v = write ? judgeStreamRow(m, none, rules, false)
-                               : judgeStreamRow(none, m, rules, true);
+    const RowVerdict v =
+        write ? judgeStreamRow(m, none, rules, false) : judgeStreamRow(none, m, rules, true);
     return write ? v.write : v.read;
 }
 
@@ -142,8 +142,7 @@ int main(int argc, char** argv)
     QObject::connect(
         &tester, &SpeedTester::readFinished, &tester, [&](double a) { read.finish(a); }, direct);
     QObject::connect(
-        &tester, &SpeedTester::testError, &tester, [&](const QString& e) { errors << e; },
-        direct);
+        &tester, &SpeedTester::testError, &tester, [&](const QString& e) { errors << e; }, direct);
     tester.start();
     tester.wait();
     if (!errors.isEmpty()) {
@@ -208,11 +207,11 @@ int main(int argc, char** argv)
                       .arg(qAbs(off) <= 0.03 ? QStringLiteral("ok") : QStringLiteral("OFF"))
                       .arg(off * 100, 0, 'f', 1);
     }
-    std::printf("%-28s\t%-13s\tW %s\tR %s\tcard W avg %.2f min %.2f max %.2f\t"
+    std::printf("%-28s\t%-13s\tW %s\tR %s\tcard W avg %.2f (bytes/time %.2f) min %.2f max %.2f\t"
                 "worst jitter %.0f%% cv %.0f%% drop %.0f%%\n",
                 qPrintable(cli.value(label)), qPrintable(outcome), wText.constData(),
-                rText.constData(), card.avg, card.min, card.max, worstJitter * 100, worstCv * 100,
-                worstDrop * 100);
+                rText.constData(), card.avg, write.cardAvg(), card.min, card.max, worstJitter * 100,
+                worstCv * 100, worstDrop * 100);
     std::fflush(stdout);
     return 0;
 }

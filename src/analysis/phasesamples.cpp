@@ -76,8 +76,8 @@ StreamMetrics PhaseSamples::streamMetrics(int idx, bool slcTrim) const
 {
     const SampleSeries& own = m_streams.at(idx);
     const QVector<double> judged = judgedStream(idx);
-    StreamMetrics m = computeStreamMetrics(judged, m_streamAvgs.at(idx), own.trendMax(),
-                                           own.trendMin(), slcTrim);
+    StreamMetrics m =
+        computeStreamMetrics(judged, m_streamAvgs.at(idx), own.trendMax(), own.trendMin(), slcTrim);
     if (!m_allRunningCard.isEmpty())
         m.unjudged = m_card.size() - m_allRunningCard.size();
     return m;

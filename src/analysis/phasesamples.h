@@ -38,8 +38,6 @@ public:
     double cardAvg() const { return m_cardAvg; }
     int streamCount() const { return m_streams.size(); }
     const SampleSeries& stream(int idx) const { return m_streams.at(idx); }
-    // The speeds stream idx is judged on (see above).
-    QVector<double> judgedStream(int idx) const;
     double streamAvg(int idx) const { return m_streamAvgs.at(idx); }
 
     StreamMetrics cardMetrics(bool slcTrim) const;
@@ -64,4 +62,6 @@ private:
     bool m_oneFinished = false;
 
     bool allRunning() const { return !m_oneFinished && !m_reported.contains(false); }
+    // The speeds stream idx is judged on (see above).
+    QVector<double> judgedStream(int idx) const;
 };

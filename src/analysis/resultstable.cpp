@@ -203,8 +203,7 @@ void ResultsTable::fillPhase(QTableWidget* table, bool write, const QVector<Stre
                                        .arg(m.unjudged)
                                  : QString();
         for (int k = 0; k < 3; ++k) {
-            setSpeed(table, r, first + k, k == 0 ? m.avg : k == 1 ? m.max : m.min,
-                     speedThreshold);
+            setSpeed(table, r, first + k, k == 0 ? m.avg : k == 1 ? m.max : m.min, speedThreshold);
             if (QTableWidgetItem* item = table->item(r, first + k))
                 item->setToolTip(span);
         }

@@ -117,10 +117,9 @@ Refusal LaunchCheck::fillRoom(quint64 freeBytes)
 {
     if (freeBytes >= MinFillBytes)
         return {};
-    return {false, LaunchTexts::tr("MsgLowSpaceTitle"),
-            LaunchTexts::tr("MsgFillNoRoomBody")
-                .arg(freeBytes / 1048576)
-                .arg(MinFillBytes / 1048576)};
+    return {
+        false, LaunchTexts::tr("MsgLowSpaceTitle"),
+        LaunchTexts::tr("MsgFillNoRoomBody").arg(freeBytes / 1048576).arg(MinFillBytes / 1048576)};
 }
 
 QString LaunchCheck::formatOutcomeText(platform::FormatOutcome outcome)

@@ -73,8 +73,9 @@ private slots:
             QTest::addRow("empty, average %g", avg)
                 << Series() << avg << true << StreamMetrics{avg, 777, 3, 0, 0, 0, 0, 0};
         // Exactly on the drop line (0.6 x the mean of 10) is no drop; P95 leaves 14 out.
-        QTest::newRow("drop line") << Series{6, 14, 10, 10} << 8.0 << false
-                                   << StreamMetrics{10, 10, 6, 0.4, std::sqrt(16.0 / 3) / 10, 0, 0, 4};
+        QTest::newRow("drop line")
+            << Series{6, 14, 10, 10} << 8.0 << false
+            << StreamMetrics{10, 10, 6, 0.4, std::sqrt(16.0 / 3) / 10, 0, 0, 4};
     }
 
     void metrics()

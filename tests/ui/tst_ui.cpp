@@ -157,9 +157,10 @@ private slots:
         for (int c = ResultsTable::WriteColumn; c < ResultsTable::VerdictColumn; ++c) {
             const QTableWidgetItem* item = table->item(1, c);
             const int needed = QFontMetrics(item->font()).horizontalAdvance(item->text()) + 6;
-            QVERIFY2(needed <= table->columnWidth(c),
-                     qPrintable(QString("%1: %2 > %3").arg(item->text()).arg(needed).arg(
-                         table->columnWidth(c))));
+            QVERIFY2(needed <= table->columnWidth(c), qPrintable(QString("%1: %2 > %3")
+                                                                     .arg(item->text())
+                                                                     .arg(needed)
+                                                                     .arg(table->columnWidth(c))));
         }
     }
 
