@@ -28,9 +28,12 @@ double SpeedMeter::sample(qint64 bytes, qint64 lastBlockNs, qint64 inFlightBytes
         return 0.0;
 
     // The span opens at the latest completion that lies a window before now and enough blocks
-    // before the latest one; older points are no longer needed.
+    // before the latest one; older points are no longer needed. Until there is one it opens at
+    // the first completion: what completes at once after the start (a cache or a throttle
+    // taking the first requests in a burst) is no speed of the card.
     const qint64 enough = WindowBlocks * m_blockBytes;
-    auto open = m_points.begin();
+    auto open = m_points.size() > 2 && m_points.front().bytes == 0 ? m_points.begin() + 1
+                                                                   : m_points.begin();
     for (auto it = m_points.end() - 1; it != m_points.begin(); --it) {
         const auto candidate = it - 1;
         if (nowNs - candidate->ns >= WindowNs && end.bytes - candidate->bytes >= enough) {
@@ -42,7 +45,8 @@ double SpeedMeter::sample(qint64 bytes, qint64 lastBlockNs, qint64 inFlightBytes
     const Point first = m_points.front();
 
     const qint64 moved = end.bytes - first.bytes;
-    const double atBest = mbPerSecond(moved + std::max<qint64>(0, inFlightBytes), nowNs - first.ns);
+    const qint64 waited = std::max(end.ns, nowNs - GraceNs) - first.ns;
+    const double atBest = mbPerSecond(moved + std::max<qint64>(0, inFlightBytes), waited);
     if (end.ns <= first.ns)
         return atBest;
     return std::min(mbPerSecond(moved, end.ns - first.ns), atBest);

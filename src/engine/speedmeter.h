@@ -28,6 +28,9 @@ class SpeedMeter
 public:
     static constexpr qint64 WindowNs = 500000000;
     static constexpr int WindowBlocks = 4;
+    // A card's controller, or a throttle, may hold requests for a moment and complete them
+    // together: time without progress counts once it is longer than this.
+    static constexpr qint64 GraceNs = 100000000;
 
     // A span begins: nothing moved yet at startNs (BlockProgress::steadyNowNs() time).
     void start(qint64 blockBytes, qint64 startNs);
