@@ -1,10 +1,11 @@
 // One whole test on a card, judged with the figures and rules the window uses (PhaseSamples,
 // rowMetrics, judgeRows with the default rules), printed as one tab-separated line:
-//   label  expect  outcome  write verdicts  read verdicts  card write avg/min/max  worst row
+//   label  outcome  write verdicts  read verdicts  card write figures  worst spreads
 // On a steady card (--expect steady) the card-total row deserves the verdict of a card moving
 // exactly at the caps with no spread at all, a stream row that of its own average: anything
 // worse is a false alarm, anything better a misread speed. On a faulty card (--expect fault)
-// every write row must come out worse than on the same card without its fault. run-matrix runs it over the matrix inside bench/card-sim.
+// every write row must come out worse than on the same card without its fault. run-matrix runs
+// it over the matrix inside bench/card-sim.
 
 #include "analysis/phasesamples.h"
 #include "analysis/verdict.h"

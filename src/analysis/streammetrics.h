@@ -46,7 +46,8 @@ int slcCut(const QVector<double>& samples);
 // the SLC trim (all of them without one): the mean of the samples and the extremes of their
 // trailing mean, whose window starts empty at the span's start. The mean of a series is a
 // weighted mean of such trailing means, so the average always lies within [min, max]. The
-// fallbacks (the engine's average and the running extremes) stand only for an empty series.
-// The series is not modified.
+// untrimmed average never exceeds fallbackAvg, the engine's bytes over time (min follows it
+// down where it must). fallbackMax and fallbackMin stand only for an empty series, whose average is
+// fallbackAvg. The series is not modified.
 StreamMetrics computeStreamMetrics(const QVector<double>& series, double fallbackAvg,
                                    double fallbackMax, double fallbackMin, bool slcTrim);

@@ -55,12 +55,15 @@ private slots:
         Series ascending;
         for (int i = 1; i <= 20; ++i)
             ascending << 10.0 * i;
-        // Mean 105; the trailing mean of 15 runs from 10 up to 130 (60 to 200). P25 50, P75 150;
-        // the CV takes 10 to 190, whose squares about 105 sum to 57475; 10 to 60 are drops.
-        // Too few to trim: the fallbacks are not used, the row describes its own samples.
+        // Mean 105, above the bytes over time (100), which the average takes; the trailing mean
+        // of 15 runs from 10 up to 130 (60 to 200). P25 50, P75 150; the CV takes 10 to 190;
+        // 10 to 50 are drops. Too few to trim.
         QTest::newRow("ascending")
             << ascending << 100.0 << true
-            << StreamMetrics{105, 130, 10, 100.0 / 105, std::sqrt(57475.0 / 19) / 105, 0.3, 6, 20};
+            << StreamMetrics{100, 130, 10, 1, std::sqrt(3000.0) / 100, 0.25, 5, 20};
+        // A burst ahead of the bytes over time: Min follows the average down.
+        QTest::newRow("burst") << Series{40, 20, 20, 20} << 20.0 << false
+                               << StreamMetrics{20, 40, 20, 0, 0, 0, 0, 4};
         // The smoothed speed reaches 20 at index 19: 21 samples of 20 are kept.
         const Series cliff = Series(10, 100) + Series(30, 20);
         QTest::newRow("cliff trimmed")
@@ -74,7 +77,7 @@ private slots:
                 << Series() << avg << true << StreamMetrics{avg, 777, 3, 0, 0, 0, 0, 0};
         // Exactly on the drop line (0.6 x the mean of 10) is no drop; P95 leaves 14 out.
         QTest::newRow("drop line")
-            << Series{6, 14, 10, 10} << 8.0 << false
+            << Series{6, 14, 10, 10} << 12.0 << false
             << StreamMetrics{10, 10, 6, 0.4, std::sqrt(16.0 / 3) / 10, 0, 0, 4};
     }
 
