@@ -1,5 +1,6 @@
 #include "report/reporttexts.h"
 
+#include "engine/units.h"
 #include "report/numbertext.h"
 #include "ui/resultstable.h"
 #include "ui/verdictcell.h"
@@ -13,8 +14,8 @@ struct Texts
     Q_DECLARE_TR_FUNCTIONS(ReportTexts)
 };
 
-constexpr double MB = 1048576.0;
-constexpr double GB = 1073741824.0;
+constexpr double MB = units::BytesPerMB;
+constexpr double GB = double(units::GiB);
 
 void appendFigures(QStringList& cells, const StreamMetrics& m, bool measured, bool percentSign)
 {
