@@ -3,7 +3,6 @@
 #include "engine/units.h"
 #include "report/numbertext.h"
 #include "ui/resultstable.h"
-#include "ui/verdictcell.h"
 
 #include <QCoreApplication>
 
@@ -97,6 +96,6 @@ QStringList ReportTexts::tableCells(const RunResult& result, int row, bool withP
     QStringList cells{rowLabel(result, row)};
     appendFigures(cells, r.write, r.write.sampleCount > 0 || r.write.avg > 0, withPercentSign);
     appendFigures(cells, r.read, result.figures.readMeasured, withPercentSign);
-    cells.append(VerdictCellStyle::verdictText(r.verdict.overall()));
+    cells.append(verdictText(r.verdict.overall()));
     return cells;
 }
