@@ -18,7 +18,7 @@ struct ResultsTableTexts
 const char* const kStyleSheet =
     "QTableWidget {   background: #ffffff;   alternate-background-color: #f7f9fc;   border: 1px "
     "solid #d0d7de;   border-radius: 4px;   gridline-color: transparent;   "
-    "selection-background-color: transparent;}QTableWidget::item { padding: 4px 8px; border: "
+    "selection-background-color: transparent;}QTableWidget::item { padding: 4px 3px; border: "
     "none; }QHeaderView { background: transparent; }QHeaderView::section {   background: "
     "#eef1f5;   color: #333;   padding: 6px 4px;   font-weight: bold;   border: none;   "
     "border-bottom: 1px solid #d0d7de;}QHeaderView::section:first { border-top-left-radius: "
@@ -45,6 +45,7 @@ const char* const kHeaderKeys[ResultsTable::ColumnCount] = {"ColFile",
                                                             ""};
 
 constexpr int kLabelSpan = 4;
+constexpr int kLabelTailWidth = 8;
 constexpr int kVerdictSpan = 2;
 constexpr int kFigureColumns = 6;
 
@@ -106,8 +107,15 @@ void ResultsTable::setUp(QTableWidget* table)
 
     QHeaderView* header = table->horizontalHeader();
     header->setStretchLastSection(false);
-    for (int c = 0; c < ColumnCount; ++c)
-        header->setSectionResizeMode(c, QHeaderView::Stretch);
+    // The label spans columns 0 to 3; its last three columns stay narrow so that the figures
+    // get the width: a speed of 9999.99 MB/s must read in full at the window's default size.
+    header->setMinimumSectionSize(kLabelTailWidth);
+    for (int c = 0; c < ColumnCount; ++c) {
+        const bool labelTail = c > 0 && c < kLabelSpan;
+        header->setSectionResizeMode(c, labelTail ? QHeaderView::Fixed : QHeaderView::Stretch);
+        if (labelTail)
+            header->resizeSection(c, kLabelTailWidth);
+    }
     header->setDefaultAlignment(Qt::AlignCenter);
     header->setHighlightSections(false);
     table->verticalHeader()->setDefaultSectionSize(42);
@@ -187,9 +195,18 @@ void ResultsTable::fillPhase(QTableWidget* table, bool write, const QVector<Stre
     const int count = std::min(table->rowCount(), int(rows.size()));
     for (int r = 0; r < count; ++r) {
         const StreamMetrics& m = rows.at(r);
-        setSpeed(table, r, first, m.avg, speedThreshold);
-        setSpeed(table, r, first + 1, m.max, speedThreshold);
-        setSpeed(table, r, first + 2, m.min, speedThreshold);
+        // Avg, Max and Min describe one span; say which samples it leaves out.
+        const QString span = m.slcCut > 0 || m.unjudged > 0
+                                 ? ResultsTableTexts::tr("TipSpanLeftOut")
+                                       .arg(m.sampleCount)
+                                       .arg(m.slcCut)
+                                       .arg(m.unjudged)
+                                 : QString();
+        for (int k = 0; k < 3; ++k) {
+            setSpeed(table, r, first + k, k == 0 ? m.avg : k == 1 ? m.max : m.min, speedThreshold);
+            if (QTableWidgetItem* item = table->item(r, first + k))
+                item->setToolTip(span);
+        }
         setPercent(table, r, first + 3, m.jitter, rules.jitterWarn, rules.jitterFail);
         setPercent(table, r, first + 4, m.cv, rules.cvWarn, rules.cvFail);
         if (QTableWidgetItem* drop =
