@@ -4,8 +4,6 @@
 #include <QString>
 #include <QVector>
 
-#include "engine/speedmeter.h"
-
 #include <atomic>
 
 class EngineReport;
@@ -36,8 +34,4 @@ public:
     // mismatch of stream 0 (the fill's single stream).
     static Outcome run(EngineReport& report, const QVector<File>& files, quint64 runId,
                        qint64 blockSize, const std::atomic<int>* stopFlag, int fill, int fills);
-
-private:
-    static void sample(EngineReport& report, qint64 done, qint64 total, qint64 startedNs,
-                       SpeedMeter& meter, int fill, int fills);
 };
