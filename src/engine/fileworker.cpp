@@ -76,12 +76,12 @@ void FileWorker::sourceFailed(const QString& what, int osError)
                                          FailureText::withDetail(what, osError));
 }
 
-bool FileWorker::cardStillThere()
+bool FileWorker::cardStillThere(bool now)
 {
-    const qint64 now = BlockProgress::steadyNowNs();
-    if (now - m_cardCheckedNs < CardCheckNs)
+    const qint64 time = BlockProgress::steadyNowNs();
+    if (!now && time - m_cardCheckedNs < CardCheckNs)
         return true;
-    m_cardCheckedNs = now;
+    m_cardCheckedNs = time;
     if (m_card.present())
         return true;
     m_cause = FailureCause::CardRemoved;
@@ -155,6 +155,8 @@ void FileWorker::run()
         const bool stopped = !readAndVerify(target, source, buffer.data(), blocks);
         source.close();
         target.close();
+        if (!stopped && m_errorString.isEmpty())
+            cardStillThere(true);
         // A stop leaves no error text and no success.
         m_succeeded = !stopped && m_errorString.isEmpty();
         return;
@@ -189,6 +191,10 @@ void FileWorker::run()
 
     source.close();
     target.close();
+    // A file that ended after its card went (a detached file system still takes writes) was
+    // never stored on the card.
+    if (m_errorString.isEmpty())
+        cardStillThere(true);
     m_succeeded = m_errorString.isEmpty();
 }
 

@@ -84,9 +84,9 @@ private:
     void targetFailed(const QString& what, int osError, bool writing);
     // Notes a failure to read the file being copied.
     void sourceFailed(const QString& what, int osError);
-    // Checks, at most a few times a second, that the card is still there; false (with the
-    // failure noted) once it has gone.
-    bool cardStillThere();
+    // Checks, at most a few times a second (every time with `now`), that the card is still
+    // there; false (with the failure noted) once it has gone.
+    bool cardStillThere(bool now = false);
 
     const int m_mode;
     const QString m_sourcePath;

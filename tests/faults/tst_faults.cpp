@@ -154,9 +154,11 @@ private slots:
         plan.streamCount = 2;
         // Removed: small blocks keep the write going long enough for the card to go during it.
         plan.blockSize = setup == Setup::FileLimit || setup == Setup::Removed ? 64 * 1024 : MiB;
-        // Removed: long enough a write that the card goes in the middle of it; the files stay
-        // open on the detached file system, and only the watch on the card notices.
-        plan.testSize = setup == Setup::Removed ? 768 * MiB : 64 * MiB;
+        // Removed: the card goes at the first sample while the second stream still waits for its
+        // start, so the phase surely outlasts the removal however fast the card is; the files
+        // stay open on the detached file system, and only the watch on the card notices.
+        plan.testSize = setup == Setup::Removed ? 256 * MiB : 64 * MiB;
+        plan.staggerMs = setup == Setup::Removed ? 3000 : 0;
         plan.readEnabled = true;
         engine.setPlan(plan);
 
