@@ -138,6 +138,7 @@ void MainWindow::buildUi()
     buttons->addWidget(startButton, 1);
     buttons->addWidget(stopButton, 1);
     column->addLayout(buttons);
+    buildTestMenu();
 
     column->addLayout(buildProgressRow());
 
@@ -164,6 +165,18 @@ void MainWindow::buildUi()
     column->addWidget(logPane, 0);
 
     setCentralWidget(central);
+    buildHelpMenu();
+
+    // Tab order in reading order, whatever order the widgets were made in.
+    const QList<QWidget*> reading = {driveCombo,         refreshButton,
+                                     randomRadio,        externalFileRadio,
+                                     testSizeCombo,      streamCountSpin,
+                                     browseButton,       clearFilesButton,
+                                     blockSizeCombo,     readTestCheck,
+                                     verdictRulesButton, startButton,
+                                     stopButton,         resultActions->saveButton()};
+    for (int i = 1; i < reading.size(); ++i)
+        setTabOrder(reading[i - 1], reading[i]);
 
     // Names let tests and accessibility tools find the controls.
     const QList<QPair<QObject*, const char*>> named = {
@@ -209,6 +222,12 @@ void MainWindow::buildUi()
         {filesBox, "filesBox"},
         {filesButtons, "filesButtons"},
         {languageMenuAction, "languageMenuAction"},
+        {testMenuAction, "testMenuAction"},
+        {startAction, "startAction"},
+        {stopAction, "stopAction"},
+        {verdictRulesAction, "verdictRulesAction"},
+        {helpMenuAction, "helpMenuAction"},
+        {aboutAction, "aboutAction"},
         {langSimplifiedAction, "langSimplifiedAction"},
         {langTraditionalAction, "langTraditionalAction"},
         {langEnglishAction, "langEnglishAction"}};
@@ -420,8 +439,7 @@ void MainWindow::retranslate()
 {
     setWindowTitle(QStringLiteral("Vavozi Dado Rera dir Evar 4I zoredivo  v%1")
                        .arg(QCoreApplication::applicationVersion()));
-    if (languageMenuAction)
-        languageMenuAction->setText(tr("MenuLanguage"));
+    retranslateMenus();
     if (langSimplifiedAction)
         langSimplifiedAction->setText(QStringLiteral("简体中文"));
     if (langTraditionalAction)
@@ -476,9 +494,13 @@ void MainWindow::retranslate()
     if (sourceFileList && sourceFileHintLabel && sourceFileList->count() == 0)
         sourceFileHintLabel->setText(tr("HintNoFileSelected"));
 
+    for (auto it = liveTexts.cbegin(); it != liveTexts.cend(); ++it)
+        it.key()->setText(it.value()());
+
     if (resultsTable) {
         ResultsTable::retranslateHeaders(resultsTable);
         ResultsTable::relabel(resultsTable, StreamSource::labels(session->streamSources()));
+        ResultsTable::show(resultsTable, shownFigures, rules);
     }
     if (speedChart)
         speedChart->update();
@@ -557,8 +579,12 @@ void MainWindow::updateTotalSizeLabel()
     const qint64 blockSize =
         blockSizeCombo ? blockSizeCombo->currentData().toLongLong() : units::MiB;
     const quint64 freeBytes = rules.fullCap ? selectedFreeSpace() : 0;
-    totalSizeLabel->setText(CapacityRules::totalSizeText(
-        testSize, streamCountSpin->value(), rules.fullCap, blockSize, freeBytes, rules.iterCount));
+    QString text = CapacityRules::totalSizeText(testSize, streamCountSpin->value(), rules.fullCap,
+                                                blockSize, freeBytes, rules.iterCount);
+    // Rounds repeat a normal test too; the fill's text names its rounds itself.
+    if (!rules.fullCap && rules.iterCount > 1)
+        text += tr("TotalRounds", nullptr, rules.iterCount).arg(rules.iterCount);
+    totalSizeLabel->setText(text);
 }
 
 void MainWindow::onTestModeChanged()

@@ -9,6 +9,7 @@
 #include "ui/resultactions.h"
 #include "ui/resultstable.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
@@ -119,6 +120,8 @@ void MainWindow::onRunStarted(const QStringList& labels)
     setRunning(true);
     rollingProgressLabel->setVisible(rules.fullCap);
     rollingProgressLabel->clear();
+    liveTexts.clear();
+    shownFigures = RunFigures();
 }
 
 void MainWindow::stopTest()
@@ -145,11 +148,14 @@ void MainWindow::setRunning(bool on)
 {
     startButton->setEnabled(!on);
     stopButton->setEnabled(on);
+    startAction->setEnabled(!on);
+    stopAction->setEnabled(on);
     const QList<QWidget*> setUp = {
         driveCombo,      refreshButton,  randomRadio,    externalFileRadio, testSizeCombo,
         streamCountSpin, blockSizeCombo, sourceFileList, browseButton,      clearFilesButton};
     for (QWidget* widget : setUp)
         widget->setEnabled(!on);
+    applyFillMode();
 }
 
 void MainWindow::resetRunDisplays()
@@ -162,6 +168,8 @@ void MainWindow::resetRunDisplays()
     readSpeedLabel->setText(tr("ProgressInitial"));
     rollingProgressLabel->hide();
     rollingProgressLabel->clear();
+    liveTexts.clear();
+    shownFigures = RunFigures();
     resultsTable->setRowCount(0);
     resultActions->clearResult();
     lastWriteSpeed = 0.0;
@@ -178,8 +186,12 @@ void MainWindow::onPhaseProgress(bool write, int percent, double currentSpeed, d
     bar->setValue(percent);
     if (currentSpeed > 0)
         last = currentSpeed;
-    label->setText(RunTexts::roundPrefix(session->round(), session->result().rounds) +
-                   RunTexts::progressText(last, avgSpeed, elapsedMs));
+    const int round = session->round();
+    const int rounds = session->result().rounds;
+    setLiveText(label, [=] {
+        return RunTexts::roundPrefix(round, rounds) +
+               RunTexts::progressText(last, avgSpeed, elapsedMs);
+    });
 }
 
 void MainWindow::onStreamSample(bool write, int stream, int percent, double cur, double)
@@ -194,7 +206,14 @@ void MainWindow::onStreamSample(bool write, int stream, int percent, double cur,
 
 void MainWindow::showFigures(const RunFigures& figures)
 {
+    shownFigures = figures;
     ResultsTable::show(resultsTable, figures, rules);
+}
+
+void MainWindow::setLiveText(QLabel* label, const std::function<QString()>& text)
+{
+    liveTexts.insert(label, text);
+    label->setText(text());
 }
 
 void MainWindow::rejudgeResults()
@@ -205,8 +224,9 @@ void MainWindow::rejudgeResults()
 void MainWindow::onRollingFileProgress(int currentFile, int totalFiles, qint64 bytesWritten,
                                        qint64 bytesTotal)
 {
-    rollingProgressLabel->setText(
-        RunTexts::rollingProgressText(currentFile, totalFiles, bytesWritten, bytesTotal));
+    setLiveText(rollingProgressLabel, [=] {
+        return RunTexts::rollingProgressText(currentFile, totalFiles, bytesWritten, bytesTotal);
+    });
 }
 
 void MainWindow::startLog()

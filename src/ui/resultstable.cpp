@@ -24,25 +24,31 @@ const char* const kStyleSheet =
     "border-bottom: 1px solid #d0d7de;}QHeaderView::section:first { border-top-left-radius: "
     "4px; }QHeaderView::section:last  { border-top-right-radius: 4px; }";
 
-// Header keys of columns 0 and 4 to 16; the columns in between are covered by spans.
-const char* const kHeaderKeys[ResultsTable::ColumnCount] = {"ColFile",
-                                                            "",
-                                                            "",
-                                                            "",
-                                                            "ColWriteAvg",
-                                                            "ColWriteMax",
-                                                            "ColWriteMin",
-                                                            "ColWriteJitter",
-                                                            "ColWriteCV",
-                                                            "ColWriteDrop",
-                                                            "ColReadAvg",
-                                                            "ColReadMax",
-                                                            "ColReadMin",
-                                                            "ColReadJitter",
-                                                            "ColReadCV",
-                                                            "ColReadDrop",
-                                                            "ColVerdict",
-                                                            ""};
+// Header keys of columns 0 and 4 to 16 (two short lines each), and what each column's tooltip
+// explains; the columns in between are covered by spans.
+struct HeaderText
+{
+    const char* key;
+    const char* tip;
+};
+const HeaderText kHeaders[ResultsTable::ColumnCount] = {{"ColFile", "TipColFile"},
+                                                        {"", ""},
+                                                        {"", ""},
+                                                        {"", ""},
+                                                        {"HdrWriteAvg", "TipColAvg"},
+                                                        {"HdrWriteMax", "TipColMax"},
+                                                        {"HdrWriteMin", "TipColMin"},
+                                                        {"HdrWriteJitter", "TipColJitter"},
+                                                        {"HdrWriteCV", "TipColCV"},
+                                                        {"HdrWriteDrop", "TipColDrop"},
+                                                        {"HdrReadAvg", "TipColAvg"},
+                                                        {"HdrReadMax", "TipColMax"},
+                                                        {"HdrReadMin", "TipColMin"},
+                                                        {"HdrReadJitter", "TipColJitter"},
+                                                        {"HdrReadCV", "TipColCV"},
+                                                        {"HdrReadDrop", "TipColDrop"},
+                                                        {"ColVerdict", "TipColVerdict"},
+                                                        {"", ""}};
 
 constexpr int kLabelSpan = 4;
 constexpr int kVerdictSpan = 2;
@@ -126,10 +132,19 @@ void ResultsTable::setReadColumnsVisible(QTableWidget* table, bool visible)
 
 void ResultsTable::retranslateHeaders(QTableWidget* table)
 {
+    const QString write = ResultsTableTexts::tr("GroupWriteTest");
+    const QString read = ResultsTableTexts::tr("GroupReadTest");
     for (int c = 0; c < ColumnCount; ++c) {
         QTableWidgetItem* header = table->horizontalHeaderItem(c);
-        if (header && kHeaderKeys[c][0] != '\0')
-            header->setText(ResultsTableTexts::tr(kHeaderKeys[c]));
+        if (!header || kHeaders[c].key[0] == '\0')
+            continue;
+        header->setText(ResultsTableTexts::tr(kHeaders[c].key));
+        // The figure columns name their phase: "Write Test: average speed in MB/s ...".
+        const bool figure = c >= WriteColumn && c < VerdictColumn;
+        QString tip = ResultsTableTexts::tr(kHeaders[c].tip);
+        if (figure)
+            tip = tip.arg(c < ReadColumn ? write : read);
+        header->setToolTip(tip);
     }
 }
 

@@ -117,6 +117,29 @@ VerdictRulesDialog::VerdictRulesDialog(const VerdictRules& current, QWidget* par
     buildAggMin(rules);
     buildStressTest(rules);
     buildButtons();
+    for (const auto& pair : boundPairs())
+        bindPair(pair.first, pair.second);
+}
+
+QVector<QPair<QDoubleSpinBox*, QDoubleSpinBox*>> VerdictRulesDialog::boundPairs() const
+{
+    return {{m_jitterWarn, m_jitterFail},
+            {m_cvWarn, m_cvFail},
+            {m_dropWarn, m_dropFail},
+            {m_aggWriteFail, m_aggWriteWarn},
+            {m_aggReadFail, m_aggReadWarn}};
+}
+
+// A "more than" Warn limit cannot pass its Fail limit, nor a "less than" Fail limit its Warn
+// limit: the lower editor's maximum follows the higher one's value and the other way round.
+void VerdictRulesDialog::bindPair(QDoubleSpinBox* lower, QDoubleSpinBox* higher)
+{
+    lower->setMaximum(higher->value());
+    higher->setMinimum(lower->value());
+    connect(higher, QOverload<double>::of(&QDoubleSpinBox::valueChanged), lower,
+            &QDoubleSpinBox::setMaximum);
+    connect(lower, QOverload<double>::of(&QDoubleSpinBox::valueChanged), higher,
+            &QDoubleSpinBox::setMinimum);
 }
 
 void VerdictRulesDialog::buildMetricThresholds(const VerdictRules& rules)
@@ -217,8 +240,12 @@ void VerdictRulesDialog::buildStressTest(const VerdictRules& rules)
     m_iterations->setObjectName(QStringLiteral("iterationsSpin"));
     m_iterations->setRange(VerdictRules::MinIterCount, VerdictRules::MaxIterCount);
     m_iterations->setSingleStep(1);
-    m_iterations->setSuffix(tr("SuffixRuns"));
     m_iterations->setValue(rules.iterCount);
+    const auto showSuffix = [this](int rounds) {
+        m_iterations->setSuffix(tr("SuffixRuns", nullptr, rounds));
+    };
+    showSuffix(m_iterations->value());
+    connect(m_iterations, QOverload<int>::of(&QSpinBox::valueChanged), this, showSuffix);
     m_iterations->setToolTip(tr("TipIterations"));
     grid->addWidget(new QLabel(tr("LabelIterations"), box), 1, 0);
     grid->addWidget(m_iterations, 1, 1);
@@ -244,13 +271,20 @@ void VerdictRulesDialog::buildButtons()
     layout()->addWidget(buttons);
 }
 
+// The values of a first start, so that restoring them never judges more strictly than a card
+// was judged before any settings existed.
 void VerdictRulesDialog::restoreDefaults()
 {
-    setEditors(VerdictRules::restoredDefaults());
+    setEditors(VerdictRules());
 }
 
 void VerdictRulesDialog::setEditors(const VerdictRules& rules)
 {
+    // Free every bound pair first: the new values must not be clamped by the old ones.
+    for (const auto& pair : boundPairs()) {
+        pair.first->setMaximum(pair.second->maximum());
+        pair.second->setMinimum(pair.first->minimum());
+    }
     m_jitterFail->setValue(rules.jitterFail * 100.0);
     m_jitterWarn->setValue(rules.jitterWarn * 100.0);
     m_cvFail->setValue(rules.cvFail * 100.0);

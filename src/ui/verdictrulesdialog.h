@@ -3,6 +3,8 @@
 #include "analysis/verdictrules.h"
 
 #include <QDialog>
+#include <QPair>
+#include <QVector>
 
 class QCheckBox;
 class QDoubleSpinBox;
@@ -34,6 +36,9 @@ private:
     void buildStressTest(const VerdictRules& rules);
     void buildButtons();
     void setEditors(const VerdictRules& rules);
+    // Pairs of editors whose first may never exceed its second.
+    QVector<QPair<QDoubleSpinBox*, QDoubleSpinBox*>> boundPairs() const;
+    void bindPair(QDoubleSpinBox* lower, QDoubleSpinBox* higher);
 
     QDoubleSpinBox* m_jitterFail = nullptr;
     QDoubleSpinBox* m_jitterWarn = nullptr;

@@ -168,9 +168,9 @@ private slots:
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("startText");
         // clang-format off
-        QTest::newRow("English") << "langEnglishAction" << "langTraditionalAction" << "Start test";
-        QTest::newRow("Simplified") << "langSimplifiedAction" << "langEnglishAction" << "开始测试";
-        QTest::newRow("Traditional") << "langTraditionalAction" << "langSimplifiedAction" << "開始測試";
+        QTest::newRow("English") << "langEnglishAction" << "langTraditionalAction" << "&Start test";
+        QTest::newRow("Simplified") << "langSimplifiedAction" << "langEnglishAction" << "开始测试(&S)";
+        QTest::newRow("Traditional") << "langTraditionalAction" << "langSimplifiedAction" << "開始測試(&S)";
         // clang-format on
     }
 
