@@ -33,6 +33,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -164,7 +165,13 @@ void MainWindow::buildUi()
     logPane = new LogPane;
     column->addWidget(logPane, 0);
 
-    setCentralWidget(central);
+    // A screen smaller than the designed window scrolls the content rather than crushing it.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("centralScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(central);
+    setCentralWidget(scroll);
     buildHelpMenu();
 
     // Tab order in reading order, whatever order the widgets were made in.
@@ -326,7 +333,7 @@ QWidget* MainWindow::buildSettingsGroup()
     sourceFileList->viewport()->installEventFilter(this);
     sourceFileHintLabel = new QLabel;
     sourceFileHintLabel->setStyleSheet(QStringLiteral("color:#888;"));
-    sourceFileHintLabel->setFixedHeight(18);
+    sourceFileHintLabel->setFixedHeight(std::max(18, sourceFileHintLabel->fontMetrics().height()));
     filesBox = new QWidget;
     auto* filesColumn = new QVBoxLayout(filesBox);
     filesColumn->setContentsMargins(0, 0, 0, 0);
@@ -480,6 +487,13 @@ void MainWindow::retranslate()
     for (const auto& button : buttons) {
         if (button.first)
             button.first->setText(tr(button.second));
+    }
+    // At least 32 pixels high, and never less than the text of the language needs.
+    for (QPushButton* button : {verdictRulesButton, startButton, stopButton}) {
+        if (button) {
+            button->setMinimumHeight(0);
+            button->setMinimumHeight(std::max(32, button->sizeHint().height()));
+        }
     }
     if (sourceFileList)
         sourceFileList->setToolTip(tr("HintAddFiles"));

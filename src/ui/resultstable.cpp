@@ -18,7 +18,7 @@ struct ResultsTableTexts
 const char* const kStyleSheet =
     "QTableWidget {   background: #ffffff;   alternate-background-color: #f7f9fc;   border: 1px "
     "solid #d0d7de;   border-radius: 4px;   gridline-color: transparent;   "
-    "selection-background-color: transparent;}QTableWidget::item { padding: 4px 8px; border: "
+    "selection-background-color: transparent;}QTableWidget::item { padding: 4px 3px; border: "
     "none; }QHeaderView { background: transparent; }QHeaderView::section {   background: "
     "#eef1f5;   color: #333;   padding: 6px 4px;   font-weight: bold;   border: none;   "
     "border-bottom: 1px solid #d0d7de;}QHeaderView::section:first { border-top-left-radius: "
@@ -51,6 +51,7 @@ const HeaderText kHeaders[ResultsTable::ColumnCount] = {{"ColFile", "TipColFile"
                                                         {"", ""}};
 
 constexpr int kLabelSpan = 4;
+constexpr int kLabelTailWidth = 8;
 constexpr int kVerdictSpan = 2;
 constexpr int kFigureColumns = 6;
 
@@ -112,8 +113,20 @@ void ResultsTable::setUp(QTableWidget* table)
 
     QHeaderView* header = table->horizontalHeader();
     header->setStretchLastSection(false);
-    for (int c = 0; c < ColumnCount; ++c)
-        header->setSectionResizeMode(c, QHeaderView::Stretch);
+    // The label spans columns 0 to 3; its last three columns (and the verdict's second) stay
+    // narrow so that the figures get the width: a speed of 9999.99 MB/s must read in full at the
+    // window's default size. Figure and verdict columns take what their header and contents need;
+    // the label has the rest, so a stream's name is cut only when nothing else is left.
+    header->setMinimumSectionSize(kLabelTailWidth);
+    for (int c = 0; c < ColumnCount; ++c) {
+        const bool labelTail = (c > 0 && c < kLabelSpan) || c == VerdictColumn + 1;
+        const bool figure = c >= WriteColumn && c <= VerdictColumn;
+        header->setSectionResizeMode(c, labelTail ? QHeaderView::Fixed
+                                        : figure  ? QHeaderView::ResizeToContents
+                                                  : QHeaderView::Stretch);
+        if (labelTail)
+            header->resizeSection(c, kLabelTailWidth);
+    }
     header->setDefaultAlignment(Qt::AlignCenter);
     header->setHighlightSections(false);
     table->verticalHeader()->setDefaultSectionSize(42);
@@ -140,7 +153,7 @@ void ResultsTable::retranslateHeaders(QTableWidget* table)
             continue;
         header->setText(ResultsTableTexts::tr(kHeaders[c].key));
         // The figure columns name their phase: "Write Test: average speed in MB/s ...".
-        const bool figure = c >= WriteColumn && c < VerdictColumn;
+        const bool figure = c >= WriteColumn && c <= VerdictColumn;
         QString tip = ResultsTableTexts::tr(kHeaders[c].tip);
         if (figure)
             tip = tip.arg(c < ReadColumn ? write : read);

@@ -1,12 +1,16 @@
 #include "dialoganswerer.h"
 #include "engine/units.h"
 #include "i18n/i18n.h"
+#include "layoutcheck.h"
 #include "platform/volumes.h"
 #include "session/capacityrules.h"
 #include "session/launchcheck.h"
 #include "session/runtexts.h"
+#include "session/testsession.h"
 #include "systemtree.h"
+#include "ui/logpane.h"
 #include "ui/mainwindow.h"
+#include "ui/verdictrulesdialog.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -35,6 +39,63 @@ QStringList textsOf(MainWindow& window)
     out.sort();
     return out;
 }
+
+// A finished four-stream run with a read phase, as the session hands it to the window: wide
+// figures, every verdict, a progress line in each phase and a fill line.
+void showFinishedRun(MainWindow& window, const QStringList& labels)
+{
+    auto* session = window.findChild<TestSession*>();
+    emit session->runStarted(labels);
+    emit session->phaseProgress(true, 100, 1234.56, 987.65, 3599000);
+    emit session->phaseProgress(false, 100, 2345.67, 2109.87, 3599000);
+    emit session->fillProgress(12, 31, 12 * GiB, 31 * GiB);
+    RunFigures figures;
+    figures.writeMeasured = figures.readMeasured = figures.judged = true;
+    for (int i = 0; i <= labels.size(); ++i) {
+        RunRow row;
+        row.write = {987.65, 1234.56, 456.78, 0.999, 1.234, 0.5, 500, 1000};
+        row.read = {2109.87, 2345.67, 1098.76, 0.123, 0.045, 0.0, 0, 1000};
+        row.verdict.write = Verdict(i % 3);
+        row.verdict.read = Verdict((i + 1) % 3);
+        figures.rows << row;
+    }
+    emit session->figuresChanged(figures);
+    RunResult result;
+    result.figures = figures;
+    result.streamLabels = labels;
+    emit session->finished(result);
+}
+
+// Every text a user can see or point at: labels, buttons, titles, menus, headers, cells and
+// their tooltips.
+QStringList everyText(MainWindow& window)
+{
+    QStringList out;
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (auto* label = qobject_cast<QLabel*>(w))
+            out << label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            out << button->text();
+        if (auto* box = qobject_cast<QGroupBox*>(w))
+            out << box->title();
+        out << w->toolTip();
+    }
+    for (QAction* action : window.findChildren<QAction*>())
+        out << action->text();
+    auto* table = child<QTableWidget>(window, "resultsTable");
+    for (int c = 0; c < table->columnCount(); ++c) {
+        out << table->horizontalHeaderItem(c)->text() << table->horizontalHeaderItem(c)->toolTip();
+        for (int r = 0; r < table->rowCount(); ++r) {
+            if (QTableWidgetItem* item = table->item(r, c))
+                out << item->text() << item->toolTip();
+        }
+    }
+    out.removeAll(QString());
+    return out;
+}
+
+const char* const kLanguageActions[] = {"langSimplifiedAction", "langEnglishAction",
+                                        "langTraditionalAction"};
 
 } // namespace
 
@@ -189,6 +250,131 @@ private slots:
         MainWindow fresh;
         QCOMPARE(textsOf(switched), textsOf(fresh));
         QCOMPARE(switched.windowTitle(), QString("Vavozi Dado Rera dir Evar 4I zoredivo  v1.0.3"));
+    }
+
+    // The results of a finished run, in each language and at each size from a 1366 x 768
+    // screen to a 1920 x 1080 one at 1.5 x (1280 x 720 logical pixels), less a panel and a title
+    // bar: every text fits and nothing overlaps, with the log folded open and the file rows too.
+    void layoutFits_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QSize>("size");
+        const QList<QPair<const char*, QSize>> sizes = {{"designed", QSize(1300, 950)},
+                                                        {"1366x768", QSize(1366, 706)},
+                                                        {"1920x1080x1.5", QSize(1280, 658)}};
+        for (int lang : {int(English), int(SimplifiedChinese), int(TraditionalChinese)}) {
+            for (const auto& size : sizes)
+                QTest::addRow("%d %s", lang, size.first) << lang << size.second;
+        }
+    }
+    void layoutFits()
+    {
+        QFETCH(int, language);
+        QFETCH(QSize, size);
+        I18n::instance()->setLanguage(Language(language));
+        MainWindow window;
+        child<QCheckBox>(window, "readTestCheck")->setChecked(true);
+        window.resize(size);
+        window.show();
+        QStringList streams;
+        for (int i = 1; i <= 4; ++i)
+            streams << StreamSource::randomStream(i * 4).label(); // #4 to #16
+        showFinishedRun(window, streams);
+        QCoreApplication::processEvents();
+        QCOMPARE(window.size(), size); // the whole window stays on the screen
+        QStringList faults = layoutFaults(&window);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+
+        child<QRadioButton>(window, "externalFileRadio")->setChecked(true);
+        window.findChild<LogPane*>()->setExpanded(true);
+        QCoreApplication::processEvents();
+        QCOMPARE(window.size(), size);
+        faults = layoutFaults(&window);
+        child<QCheckBox>(window, "readTestCheck")->setChecked(false);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
+    // After a switch, a finished run's window shows exactly what a window that showed the same
+    // run in that language shows: verdicts, progress lines, headers and tooltips included.
+    void switchAfterRun_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        for (int from = 0; from < 3; ++from) {
+            for (int to = 0; to < 3; ++to) {
+                if (from != to)
+                    QTest::addRow("%s to %s", kLanguageActions[from], kLanguageActions[to])
+                        << from << to;
+            }
+        }
+    }
+    void switchAfterRun()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        MainWindow switched;
+        switched.findChild<QAction*>(kLanguageActions[from])->trigger();
+        const QStringList files = {"front.mp4", "rear.mp4"};
+        showFinishedRun(switched, files);
+        const QStringList before = everyText(switched);
+        switched.findChild<QAction*>(kLanguageActions[to])->trigger();
+        QCoreApplication::processEvents();
+        MainWindow fresh;
+        showFinishedRun(fresh, files);
+        QCOMPARE(everyText(switched), everyText(fresh));
+        QVERIFY(everyText(switched) != before);
+        // Qt's own buttons follow too: Chinese from a Chinese window, else English.
+        const QString cancel = QDialogButtonBox(QDialogButtonBox::Cancel).buttons()[0]->text();
+        QCOMPARE(cancel.at(0).unicode() >= 0x2E80, to != int(English));
+    }
+
+    // A Warn limit never passes its Fail limit, from either editor; Restore defaults brings back
+    // what a first start has, however the editors were bound before.
+    void rulesBounds_data()
+    {
+        QTest::addColumn<QString>("moved");
+        QTest::addColumn<double>("to");
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<double>("expected"); // the moved editor's value afterwards
+        QTest::newRow("jitter warn up") << "jitterWarnSpin" << 90.0 << "jitterFailSpin" << 65.0;
+        QTest::newRow("jitter fail down") << "jitterFailSpin" << 10.0 << "jitterWarnSpin" << 45.0;
+        QTest::newRow("cv warn up") << "cvWarnSpin" << 400.0 << "cvFailSpin" << 50.0;
+        QTest::newRow("drop fail down") << "dropFailSpin" << 0.0 << "dropWarnSpin" << 10.0;
+        QTest::newRow("write fail up") << "aggWriteFailSpin" << 25.0 << "aggWriteWarnSpin" << 20.0;
+        QTest::newRow("read warn down") << "aggReadWarnSpin" << 5.0 << "aggReadFailSpin" << 10.0;
+        QTest::newRow("within") << "jitterWarnSpin" << 60.0 << "jitterFailSpin" << 60.0;
+    }
+    void rulesBounds()
+    {
+        QFETCH(QString, moved);
+        QFETCH(double, to);
+        QFETCH(QString, other);
+        QFETCH(double, expected);
+        VerdictRules first;
+        first.perStreamWrite = 7.0;
+        VerdictRulesDialog dialog(first);
+        auto* spin = dialog.findChild<QDoubleSpinBox*>(moved);
+        auto* partner = dialog.findChild<QDoubleSpinBox*>(other);
+        const double partnerBefore = partner->value();
+        spin->setValue(to);
+        QCOMPARE(spin->value(), expected);
+        QCOMPARE(partner->value(), partnerBefore);
+        // Every editor as high as its bounds let it go, then restored: the old bounds must
+        // not hold the defaults back.
+        for (int pass = 0; pass < 2; ++pass) {
+            for (QDoubleSpinBox* any : dialog.findChildren<QDoubleSpinBox*>())
+                any->setValue(any->maximum());
+        }
+        dialog.restoreDefaults();
+        const VerdictRules restored = dialog.rules(), defaults;
+        QCOMPARE(restored.jitterWarn, defaults.jitterWarn);
+        QCOMPARE(restored.jitterFail, defaults.jitterFail);
+        QCOMPARE(restored.cvWarn, defaults.cvWarn);
+        QCOMPARE(restored.dropFail, defaults.dropFail);
+        QCOMPARE(restored.aggWriteFail, defaults.aggWriteFail);
+        QCOMPARE(restored.aggReadWarn, defaults.aggReadWarn);
+        QCOMPARE(restored.perStreamWrite, defaults.perStreamWrite);
+        QCOMPARE(restored.iterCount, defaults.iterCount);
     }
 
     // Each refusal leaves the window idle and the card untouched.
