@@ -166,7 +166,7 @@ const CatalogueEntry kEntries[] = {
     {"DriveOnlyWindows", "仅支持 Windows", "Windows only", "僅支援 Windows"},
     {"DlgVerdictTitle", "判定规则", "Verdict Rules", "判定規則"},
     {"SectionMetricThresholds", "指标阈值（任意一项超出即触发相应的降级）",
-     "Metric thresholds (any one trips the corresponding downgrade)",
+     "Metric thresholds (any one downgrades the verdict)",
      "指標門檻（任一項超出即觸發對應的降級）"},
     {"ColMetric", "指标", "Metric", "指標"},
     {"HdrFailGt", "<b>不达标 &gt;</b>", "<b>Fail &gt;</b>", "<b>未達標 &gt;</b>"},
@@ -201,7 +201,7 @@ const CatalogueEntry kEntries[] = {
      "與降速比率。可避免高速快取的峰值拉高抖動，使記憶卡被誤判為「未達標」。真正的 pSLC "
      "卡或沒有斷崖式降速的卡，不會排除任何樣本。"},
     {"SectionPerStreamMin", "单流最低速度（仅适用于单个文件 / 单个流的行）",
-     "Per-stream min speed (applies to per-file / per-stream rows only)",
+     "Per-stream min speed (stream rows only)",
      "單一串流最低速度（僅適用於個別檔案 / 個別串流的列）"},
     {"LabelPerStreamWriteMin", "单流写入最低 ≥", "Per-stream write min ≥", "單一串流寫入下限 ≥"},
     {"LabelPerStreamReadMin", "单流读取最低 ≥", "Per-stream read min  ≥", "單一串流讀取下限 ≥"},
@@ -209,13 +209,13 @@ const CatalogueEntry kEntries[] = {
      "最低速度 &lt; 門檻 ×"},
     {"LabelThenFail", "→ 不达标", "→ Fail", "→ 未達標"},
     {"SectionAggMin", "整卡最低速度（仅适用于整卡合计行）",
-     "Card-total min speed (applies to the card-total row only)",
-     "整卡最低速度（僅適用於整卡合計列）"},
+     "Card-total min speed (card-total row only)", "整卡最低速度（僅適用於整卡合計列）"},
     {"SectionStressTest", "压力测试", "Stress Test", "壓力測試"},
-    {"CheckFullCap", "填满整卡（按[测试大小]依次写入文件直到卡满；之后每轮删除全部文件后重新写满）",
-     "Fill entire card (write [Test size] files one after another until the card is full; each "
-     "further round deletes them all and fills the card again)",
-     "寫滿整張卡（依[測試大小]依序寫入檔案直到卡滿；之後每輪刪除全部檔案後重新寫滿）"},
+    {"CheckFullCap", "填满整卡", "Fill entire card", "寫滿整張卡"},
+    {"HintFullCap", "按[测试大小]依次写入文件直到卡满；之后每轮删除全部文件后重新写满。",
+     "Writes [Test size] files one after another until the card is full; each further round "
+     "deletes them all and fills the card again.",
+     "依[測試大小]依序寫入檔案直到卡滿；之後每輪刪除全部檔案後重新寫滿。"},
     {"TipFullCap",
      "启用后不再受单次[测试大小]的限制：以所选[测试大小]的文件依次写入，直到整张卡写满。\n"
      "之后的每一轮（见[每次测试轮数]）先删除上一轮写入的全部文件，再重新写满整张卡。\n"

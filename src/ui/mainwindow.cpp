@@ -156,6 +156,10 @@ void MainWindow::buildUi()
     resultsBox->setContentsMargins(4, 4, 4, 4);
     resultsTable = new QTableWidget(0, ResultsTable::ColumnCount);
     ResultsTable::setUp(resultsTable);
+    // On a screen lower than the designed window the table scrolls sooner, so that the chart and
+    // the table still share the screen.
+    if (available.isValid() && available.height() < kDesignHeight)
+        resultsTable->setMinimumHeight(160);
     resultsBox->addWidget(resultsTable);
     resultActions = new ResultActions(this, resultsTable);
     resultsBox->addWidget(resultActions->saveButton(), 0, Qt::AlignRight);
@@ -640,12 +644,14 @@ void MainWindow::browseSourceFiles()
         known << path;
         total += info.size();
     }
-    sourceFileHintLabel->setText(RunTexts::filesSummary(sourceFileList->count(), total));
+    const int count = sourceFileList->count();
+    setLiveText(sourceFileHintLabel, [=] { return RunTexts::filesSummary(count, total); });
 }
 
 void MainWindow::clearSourceFiles()
 {
     sourceFileList->clear();
+    liveTexts.remove(sourceFileHintLabel);
     sourceFileHintLabel->setText(tr("HintNoFileSelected"));
     resetRunDisplays();
 }

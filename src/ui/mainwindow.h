@@ -88,6 +88,8 @@ private:
     // Sets a label's text now and again after a language switch; texts of a run (progress lines)
     // are made from the figures they show, so they follow the language like every other text.
     void setLiveText(QLabel* label, const std::function<QString()>& text);
+    // The progress lines of the run shown so far; the file summary stays.
+    void forgetRunTexts();
     QWidget* buildSettingsGroup();
     QLayout* buildProgressRow();
     void connectControls();

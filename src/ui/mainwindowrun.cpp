@@ -120,7 +120,7 @@ void MainWindow::onRunStarted(const QStringList& labels)
     setRunning(true);
     rollingProgressLabel->setVisible(rules.fullCap);
     rollingProgressLabel->clear();
-    liveTexts.clear();
+    forgetRunTexts();
     shownFigures = RunFigures();
 }
 
@@ -168,7 +168,7 @@ void MainWindow::resetRunDisplays()
     readSpeedLabel->setText(tr("ProgressInitial"));
     rollingProgressLabel->hide();
     rollingProgressLabel->clear();
-    liveTexts.clear();
+    forgetRunTexts();
     shownFigures = RunFigures();
     resultsTable->setRowCount(0);
     resultActions->clearResult();
@@ -208,6 +208,12 @@ void MainWindow::showFigures(const RunFigures& figures)
 {
     shownFigures = figures;
     ResultsTable::show(resultsTable, figures, rules);
+}
+
+void MainWindow::forgetRunTexts()
+{
+    for (QLabel* label : {writeSpeedLabel, readSpeedLabel, rollingProgressLabel})
+        liveTexts.remove(label);
 }
 
 void MainWindow::setLiveText(QLabel* label, const std::function<QString()>& text)

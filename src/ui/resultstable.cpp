@@ -153,7 +153,7 @@ void ResultsTable::retranslateHeaders(QTableWidget* table)
             continue;
         header->setText(ResultsTableTexts::tr(kHeaders[c].key));
         // The figure columns name their phase: "Write Test: average speed in MB/s ...".
-        const bool figure = c >= WriteColumn && c <= VerdictColumn;
+        const bool figure = c >= WriteColumn && c < VerdictColumn;
         QString tip = ResultsTableTexts::tr(kHeaders[c].tip);
         if (figure)
             tip = tip.arg(c < ReadColumn ? write : read);

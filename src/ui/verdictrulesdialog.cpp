@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -102,8 +101,9 @@ VerdictRulesDialog::VerdictRulesDialog(const VerdictRules& current, QWidget* par
     const VerdictRules rules = withNumbers(current);
     setWindowTitle(tr("DlgVerdictTitle"));
     setMinimumWidth(430);
-    auto* column = new QVBoxLayout(this);
-    column->setSpacing(10);
+    // Two columns of groups, so that the dialog fits the height of a small screen.
+    m_page = new QGridLayout(this);
+    m_page->setSpacing(10);
 
     buildMetricThresholds(rules);
 
@@ -111,7 +111,7 @@ VerdictRulesDialog::VerdictRulesDialog(const VerdictRules& current, QWidget* par
     m_slcTrim->setObjectName(QStringLiteral("slcTrimCheck"));
     m_slcTrim->setChecked(rules.slcTrim);
     m_slcTrim->setToolTip(tr("TipSlcTrim"));
-    column->addWidget(m_slcTrim);
+    m_page->addWidget(m_slcTrim, 1, 0, 1, 2);
 
     buildPerStreamMin(rules);
     buildAggMin(rules);
@@ -179,7 +179,7 @@ void VerdictRulesDialog::buildMetricThresholds(const VerdictRules& rules)
         grid->addWidget(richLabel(tr(r.formula), box), row, 3);
         ++row;
     }
-    layout()->addWidget(box);
+    m_page->addWidget(box, 0, 0);
 }
 
 void VerdictRulesDialog::buildPerStreamMin(const VerdictRules& rules)
@@ -200,8 +200,8 @@ void VerdictRulesDialog::buildPerStreamMin(const VerdictRules& rules)
     factorRow->addWidget(m_minSpeedMult);
     factorRow->addWidget(new QLabel(tr("LabelThenFail"), box));
     factorRow->addStretch();
-    form->addRow(new QLabel(QString(), box), factorRow);
-    layout()->addWidget(box);
+    form->addRow(factorRow);
+    m_page->addWidget(box, 0, 1);
 }
 
 void VerdictRulesDialog::buildAggMin(const VerdictRules& rules)
@@ -221,7 +221,7 @@ void VerdictRulesDialog::buildAggMin(const VerdictRules& rules)
     grid->addWidget(richLabel(tr("ColReadMin"), box), 2, 0);
     grid->addWidget(m_aggReadFail, 2, 1);
     grid->addWidget(m_aggReadWarn, 2, 2);
-    layout()->addWidget(box);
+    m_page->addWidget(box, 2, 0);
 }
 
 void VerdictRulesDialog::buildStressTest(const VerdictRules& rules)
@@ -234,7 +234,13 @@ void VerdictRulesDialog::buildStressTest(const VerdictRules& rules)
     m_fullCap->setObjectName(QStringLiteral("fullCapCheck"));
     m_fullCap->setChecked(rules.fullCap);
     m_fullCap->setToolTip(tr("TipFullCap"));
-    grid->addWidget(m_fullCap, 0, 0, 1, 3);
+    // Short rows keep the dialog within a small screen's height: the check box with what it
+    // does beside it, then the rounds with the check after each fill.
+    grid->addWidget(m_fullCap, 0, 0, Qt::AlignTop);
+    auto* fullCapHint = new QLabel(tr("HintFullCap"), box);
+    fullCapHint->setWordWrap(true);
+    fullCapHint->setStyleSheet(QStringLiteral("color:#666;"));
+    grid->addWidget(fullCapHint, 0, 1, 1, 2);
 
     m_iterations = new QSpinBox(box);
     m_iterations->setObjectName(QStringLiteral("iterationsSpin"));
@@ -254,8 +260,8 @@ void VerdictRulesDialog::buildStressTest(const VerdictRules& rules)
     m_rollVerify->setObjectName(QStringLiteral("rollVerifyCheck"));
     m_rollVerify->setChecked(rules.rollVerify);
     m_rollVerify->setToolTip(tr("TipRollVerify"));
-    grid->addWidget(m_rollVerify, 2, 0, 1, 3);
-    layout()->addWidget(box);
+    grid->addWidget(m_rollVerify, 1, 2);
+    m_page->addWidget(box, 2, 1);
 }
 
 void VerdictRulesDialog::buildButtons()
@@ -268,7 +274,7 @@ void VerdictRulesDialog::buildButtons()
     connect(restore, &QPushButton::clicked, this, &VerdictRulesDialog::restoreDefaults);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout()->addWidget(buttons);
+    m_page->addWidget(buttons, 3, 0, 1, 2);
 }
 
 // The values of a first start, so that restoring them never judges more strictly than a card

@@ -7,6 +7,7 @@
 #include <QVector>
 
 class QCheckBox;
+class QGridLayout;
 class QDoubleSpinBox;
 class QSpinBox;
 
@@ -40,6 +41,7 @@ private:
     QVector<QPair<QDoubleSpinBox*, QDoubleSpinBox*>> boundPairs() const;
     void bindPair(QDoubleSpinBox* lower, QDoubleSpinBox* higher);
 
+    QGridLayout* m_page = nullptr;
     QDoubleSpinBox* m_jitterFail = nullptr;
     QDoubleSpinBox* m_jitterWarn = nullptr;
     QDoubleSpinBox* m_cvFail = nullptr;

@@ -292,6 +292,18 @@ private slots:
         faults = layoutFaults(&window);
         child<QCheckBox>(window, "readTestCheck")->setChecked(false);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+
+        // Qt opens a dialog at its size hint, up to two thirds of the screen's width, but never
+        // below what its layout needs; that must fit the screen.
+        VerdictRulesDialog dialog(VerdictRules{}, &window);
+        dialog.resize(dialog.sizeHint()
+                          .boundedTo(QSize(size.width() * 2 / 3, size.height()))
+                          .expandedTo(dialog.minimumSizeHint()));
+        dialog.show();
+        QCoreApplication::processEvents();
+        QVERIFY(dialog.width() <= size.width() && dialog.height() <= size.height());
+        faults = layoutFaults(&dialog);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     }
 
     // After a switch, a finished run's window shows exactly what a window that showed the same
