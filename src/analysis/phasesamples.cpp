@@ -4,6 +4,8 @@
 
 bool PhaseSamples::addCardSample(int percent, double speed)
 {
+    if (!m_reported.isEmpty() && allRunning())
+        m_allRunningCard.add(percent, speed);
     return m_card.add(percent, speed);
 }
 
@@ -12,7 +14,32 @@ bool PhaseSamples::addStreamSample(int streamIdx, int percent, double cur, doubl
     if (streamIdx < 0 || streamIdx >= m_streams.size())
         return false;
     m_streamAvgs[streamIdx] = avg;
+    m_reported[streamIdx] = true;
+    m_oneFinished = m_oneFinished || percent >= 100;
+    if (allRunning())
+        m_allRunningAvgs[streamIdx] = avg;
     return m_streams[streamIdx].add(percent, cur);
+}
+
+void PhaseSamples::finish(double avgSpeed)
+{
+    m_cardAvg = avgSpeed;
+    m_reported.fill(false);
+    m_oneFinished = false;
+}
+
+QVector<double> PhaseSamples::judgedStream(int idx) const
+{
+    double all = 0.0;
+    for (double avg : m_allRunningAvgs)
+        all += avg;
+    if (m_allRunningCard.isEmpty() || !(all > 0.0))
+        return m_streams.at(idx).samples();
+    const double share = m_allRunningAvgs.at(idx) / all;
+    QVector<double> speeds = m_allRunningCard.samples();
+    for (double& speed : speeds)
+        speed *= share;
+    return speeds;
 }
 
 void PhaseSamples::reset(int streamCount)
@@ -21,7 +48,11 @@ void PhaseSamples::reset(int streamCount)
     m_card.clear();
     m_streams.clear();
     m_streams.resize(count);
+    m_allRunningCard.clear();
+    m_allRunningAvgs.fill(0.0, count);
     m_streamAvgs.fill(0.0, count);
+    m_reported.fill(false, count);
+    m_oneFinished = false;
 }
 
 void PhaseSamples::clear()
@@ -29,7 +60,11 @@ void PhaseSamples::clear()
     m_card.clear();
     m_cardAvg = 0.0;
     m_streams.clear();
+    m_allRunningCard.clear();
+    m_allRunningAvgs.clear();
     m_streamAvgs.clear();
+    m_reported.clear();
+    m_oneFinished = false;
 }
 
 StreamMetrics PhaseSamples::cardMetrics(bool slcTrim) const
@@ -39,7 +74,13 @@ StreamMetrics PhaseSamples::cardMetrics(bool slcTrim) const
 
 StreamMetrics PhaseSamples::streamMetrics(int idx, bool slcTrim) const
 {
-    return m_streams.at(idx).metrics(m_streamAvgs.at(idx), slcTrim);
+    const SampleSeries& own = m_streams.at(idx);
+    const QVector<double> judged = judgedStream(idx);
+    StreamMetrics m =
+        computeStreamMetrics(judged, m_streamAvgs.at(idx), own.trendMax(), own.trendMin(), slcTrim);
+    if (!m_allRunningCard.isEmpty())
+        m.unjudged = m_card.size() - m_allRunningCard.size();
+    return m;
 }
 
 QVector<StreamMetrics> PhaseSamples::rowMetrics(bool slcTrim, int tableRows) const

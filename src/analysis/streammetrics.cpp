@@ -79,8 +79,9 @@ StreamMetrics computeStreamMetrics(const QVector<double>& series, double fallbac
     const int n = series.size();
     const int cut = slcTrim ? slcCut(series) : 0;
     m.sampleCount = n - cut;
+    m.slcCut = cut;
 
-    if (cut > 0) {
+    if (n > 0) {
         double sum = 0.0;
         for (int i = cut; i < n; ++i)
             sum += series[i];
@@ -91,6 +92,13 @@ StreamMetrics computeStreamMetrics(const QVector<double>& series, double fallbac
             m.max = std::max(m.max, mean);
             m.min = std::min(m.min, mean);
         }
+        // Untrimmed, never faster than the bytes over the time they took: where a burst at the
+        // start fills the first samples their mean runs ahead of it. Min then reaches down to
+        // the average, which it otherwise bounds already (rounding aside).
+        if (cut == 0 && fallbackAvg > 0.0 && fallbackAvg < m.avg)
+            m.avg = fallbackAvg;
+        m.min = std::min(m.min, m.avg);
+        m.avg = std::min(m.avg, m.max);
     } else {
         m.avg = fallbackAvg;
         m.max = fallbackMax;

@@ -13,6 +13,8 @@ struct StreamMetrics
     double dropRatio = 0.0; // dropCount / sampleCount
     int dropCount = 0;      // samples below 60 % of avg
     int sampleCount = 0;    // samples the figures describe (after the SLC trim)
+    int slcCut = 0;         // leading samples of the SLC cache's burst left out
+    int unjudged = 0;       // samples of a stream row taken while not every stream ran
 };
 
 namespace streamstats {
@@ -40,8 +42,12 @@ int slcCut(const QVector<double>& samples);
 
 } // namespace streamstats
 
-// Condenses a series. Without a successful SLC trim the average, maximum and minimum are the
-// fallbacks (the engine's average and the running trailing-mean extremes); with one they are
-// recomputed from the kept samples. The series is not modified.
+// Condenses a series. Average, maximum and minimum describe one span, the samples kept after
+// the SLC trim (all of them without one): the mean of the samples and the extremes of their
+// trailing mean, whose window starts empty at the span's start. The mean of a series is a
+// weighted mean of such trailing means, so the average always lies within [min, max]. The
+// untrimmed average never exceeds fallbackAvg, the engine's bytes over time (min follows it
+// down where it must). fallbackMax and fallbackMin stand only for an empty series, whose average is
+// fallbackAvg. The series is not modified.
 StreamMetrics computeStreamMetrics(const QVector<double>& series, double fallbackAvg,
                                    double fallbackMax, double fallbackMin, bool slcTrim);

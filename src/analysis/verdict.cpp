@@ -26,6 +26,19 @@ QString fixed(double value, int decimals)
 
 } // namespace
 
+QString verdictText(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::Pass:
+        return VerdictTexts::tr("VerdictPass");
+    case Verdict::Warn:
+        return VerdictTexts::tr("VerdictWarn");
+    case Verdict::Fail:
+        break;
+    }
+    return VerdictTexts::tr("VerdictFail");
+}
+
 Verdict judgeMetrics(const StreamMetrics& m, double threshold, const VerdictRules& rules)
 {
     if (m.avg <= 0.0)

@@ -14,6 +14,9 @@ enum class Verdict
     Fail = 2
 };
 
+// "✓ Pass", "⚠ Warn" or "✗ Fail" in the current language.
+QString verdictText(Verdict verdict);
+
 // The worse of two verdicts.
 inline Verdict combineVerdicts(Verdict a, Verdict b)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/units.h"
 #include "i18n/language.h"
 
 #include <QString>
@@ -33,7 +34,6 @@ struct CliOptions
         Version,
     };
 
-    static constexpr qint64 MiB = 1048576;
     static constexpr qint64 GiB = 1073741824;
 
     Action action = Action::Run;
@@ -41,7 +41,7 @@ struct CliOptions
     QString drive;
     // The window's defaults: 2 streams of 2 GB in 1 MB blocks, read back.
     qint64 testSize = 2 * GiB;
-    qint64 blockSize = MiB;
+    qint64 blockSize = units::MiB;
     int streamCount = 2;
     bool read = true;
     QStringList files;

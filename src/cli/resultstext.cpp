@@ -33,19 +33,6 @@ QString rowLabel(int row, const RunRow& r)
 
 } // namespace
 
-QString ResultsText::verdictText(Verdict verdict)
-{
-    switch (verdict) {
-    case Verdict::Warn:
-        return ResultsTextTr::tr("VerdictWarn");
-    case Verdict::Fail:
-        return ResultsTextTr::tr("VerdictFail");
-    case Verdict::Pass:
-        break;
-    }
-    return ResultsTextTr::tr("VerdictPass");
-}
-
 QString ResultsText::table(const RunFigures& figures)
 {
     // One line per phase keeps the table within a terminal's width, unlike the window's one

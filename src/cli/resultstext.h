@@ -12,5 +12,4 @@ class ResultsText
 {
 public:
     static QString table(const RunFigures& figures);
-    static QString verdictText(Verdict verdict);
 };

@@ -99,7 +99,8 @@ bool RollingFill::run()
         m_report.log(tr("LogRollingTail").arg(l.tailSize / units::MiB));
 
     m_clock.start();
-    m_meter.stampNs = m_lastBlockNs = BlockProgress::steadyNowNs();
+    m_lastBlockNs = BlockProgress::steadyNowNs();
+    m_meter.start(m_plan.blockSize, m_lastBlockNs);
     const int totalFiles = saturated(l.totalFiles);
     bool failed = false;
     qint64 i = 0;
@@ -203,7 +204,10 @@ void RollingFill::sample(const FileWorker& worker, qint64 index)
     // Measured up to the latest completed block, of this file or of an earlier one.
     const qint64 stampNs = progress.bytes > 0 ? progress.stampNs : m_lastBlockNs;
     const qint64 nowNs = writeClockNs();
-    m_lastCurrent = m_meter.advance(nowTotal, stampNs);
+    // One block is under way between files too: the gap while a file is closed and the next
+    // one created is time the card takes like any other.
+    m_lastCurrent =
+        m_meter.sample(nowTotal, stampNs, m_plan.blockSize, BlockProgress::steadyNowNs());
     const double average =
         nowTotal / BytesPerMB / std::max(0.001, static_cast<double>(nowNs) / 1e9);
     const int percent =
@@ -240,7 +244,7 @@ bool RollingFill::verifyFill(qint64 fill)
     // the next file followed at once.
     const qint64 pause = m_clock.nsecsElapsed() - started;
     m_checkNs += pause;
-    m_meter.stampNs += pause;
+    m_meter.shift(pause);
     m_lastBlockNs += pause;
     return outcome == FillCheck::Outcome::Clean || outcome == FillCheck::Outcome::BadData;
 }

@@ -52,10 +52,10 @@ struct SpeedTester::Phase
     std::vector<std::unique_ptr<FileWorker>> workers;
     QVector<bool> started;
     QVector<bool> finished; // the stream's last sample has been sent
-    // Current speeds are measured between block completions (BlockProgress stamps), so that
-    // counting whole blocks never aliases against the sampling clock: per stream from its
-    // last measured block, for the card from the latest completion of any stream. A stream's
-    // first span starts when it is started, or at the last sample before its first bytes.
+    // Current speeds (SpeedMeter): per stream from its own block completions, for the card
+    // from the sum of all streams up to the latest completion of any. A stream's first span
+    // starts when it is started, or at the last sample before its first bytes.
+    qint64 blockSize = 1;
     QVector<SpeedMeter> streamMeters;
     SpeedMeter cardMeter;
     QElapsedTimer phaseClock;   // stagger schedule
@@ -311,17 +311,18 @@ bool SpeedTester::runPhase(Report& report, WorkerMode mode, const QStringList& s
     }
     phase.started.fill(false, n);
     phase.finished.fill(false, n);
+    phase.blockSize = blockSize;
     phase.streamMeters.fill(SpeedMeter(), n);
 
     phase.phaseClock.start();
     phase.workers[0]->start();
     phase.started[0] = true;
-    phase.streamMeters[0].stampNs = BlockProgress::steadyNowNs();
+    phase.streamMeters[0].start(blockSize, BlockProgress::steadyNowNs());
     if (n != 1)
         logStreamStart(phase, 0);
     phase.averageClock.start();
     phase.sampleClock.start();
-    phase.cardMeter.stampNs = BlockProgress::steadyNowNs();
+    phase.cardMeter.start(blockSize, BlockProgress::steadyNowNs());
 
     // Supervision: start the streams on their schedule, sample about every 200 ms, and
     // notice the end of the last worker or a stop within one tick.
@@ -330,7 +331,7 @@ bool SpeedTester::runPhase(Report& report, WorkerMode mode, const QStringList& s
         while (next < n && phase.phaseClock.elapsed() >= qint64(staggerMs) * next) {
             phase.workers[next]->start();
             phase.started[next] = true;
-            phase.streamMeters[next].stampNs = BlockProgress::steadyNowNs();
+            phase.streamMeters[next].start(blockSize, BlockProgress::steadyNowNs());
             logStreamStart(phase, next);
             ++next;
         }
@@ -390,15 +391,19 @@ void SpeedTester::sampleProgress(Phase& phase, bool final)
     const int n = int(phase.workers.size());
     QVector<BlockProgress::Snapshot> progress(n);
     qint64 total = 0;
-    qint64 cardStampNs = phase.cardMeter.stampNs;
+    qint64 cardStampNs = 0;
+    qint64 inFlight = 0; // one block under way in every stream that still moves
     for (int i = 0; i < n; ++i) {
         progress[i] = phase.workers[i]->progress();
         total += progress[i].bytes;
         if (progress[i].bytes > 0)
             cardStampNs = std::max(cardStampNs, progress[i].stampNs);
+        if (phase.started[i] && phase.workers[i]->isRunning())
+            inFlight += std::min(phase.blockSize, phase.sizes.value(i) - progress[i].bytes);
     }
 
-    const double current = phase.cardMeter.advance(total, cardStampNs);
+    const qint64 nowNs = BlockProgress::steadyNowNs();
+    const double current = phase.cardMeter.sample(total, cardStampNs, inFlight, nowNs);
     const double averageSeconds = secondsOf(phase.averageClock);
     const double average = total / BytesPerMB / averageSeconds;
     const int percent = percentOf(total, phase.expectedTotal, final);
@@ -413,11 +418,15 @@ void SpeedTester::sampleProgress(Phase& phase, bool final)
             continue;
         const qint64 bytes = progress[i].bytes;
         if (bytes == 0) {
-            // The stream's first interval starts at the last sample before its first bytes.
-            phase.streamMeters[i].stampNs = BlockProgress::steadyNowNs();
+            // The stream's first span starts at the last sample before its first bytes.
+            phase.streamMeters[i].start(phase.blockSize, nowNs);
             continue;
         }
-        const double streamCurrent = phase.streamMeters[i].advance(bytes, progress[i].stampNs);
+        const bool running = phase.workers[i]->isRunning();
+        const qint64 underWay =
+            running ? std::min(phase.blockSize, phase.sizes.value(i) - bytes) : 0;
+        const double streamCurrent =
+            phase.streamMeters[i].sample(bytes, progress[i].stampNs, underWay, nowNs);
         // Every stream's average runs on the phase's clock, not from its own start.
         const double streamAverage = bytes / BytesPerMB / averageSeconds;
         const int streamPercent = percentOf(bytes, phase.sizes.value(i), final);

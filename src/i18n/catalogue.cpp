@@ -352,6 +352,13 @@ const CatalogueEntry kEntries[] = {
     {"MsgFormatNoAccess", "格式化后无法访问该驱动器。", "Cannot access the drive after format.",
      "格式化後無法存取該磁碟。"},
     {"MsgLowSpaceTitle", "空间不足", "Insufficient space", "空間不足"},
+    {"MsgFillNoRoomBody",
+     "卡上只有 %1 MB 可用空间，太少，无法填满测量。\n整卡填充测试至少需要 %2 MB 可用空间："
+     "请腾出空间或先格式化此卡。",
+     "Only %1 MB are free on the card: too little to fill and measure.\nThe fill-entire-card "
+     "test needs at least %2 MB free: make room or format the card first.",
+     "卡上只有 %1 MB 可用空間，太少，無法填滿量測。\n整卡填充測試至少需要 %2 MB 可用空間："
+     "請騰出空間或先格式化此卡。"},
     {"MsgLowSpaceBody",
      "所选驱动器的可用空间不足。\n"
      "需要：%1 MB\n"
@@ -388,6 +395,13 @@ const CatalogueEntry kEntries[] = {
      "規則（任一子項超出即判定該列）：\n"
      "  未達標：抖動 > %13% | CV > %14% | 降速 > %15% | 最低 < 門檻×%16\n"
      "  警告：抖動 > %17% | CV > %18% | 降速 > %19% | 最低 < 門檻"},
+    {"TipSpanLeftOut",
+     "平均、最大和最小值描述同一段 %1 个样本；省略了开头 SLC 缓存突发的 %2 个样本，"
+     "以及并非所有数据流都在运行时的 %3 个样本",
+     "Avg, Max and Min describe the same %1 samples; left out: %2 of the SLC cache's burst "
+     "at the start, %3 taken while not every stream was running",
+     "平均、最大和最小值描述同一段 %1 個樣本；省略了開頭 SLC 快取突發的 %2 個樣本，"
+     "以及並非所有資料串流都在執行時的 %3 個樣本"},
     {"VerdictDropSamples", "%1 / %2 个样本低于平均值×60%", "%1 / %2 samples below avg×60%",
      "%1 / %2 個樣本低於平均值×60%"},
     {"VerdictDataBad", "数据：读回 %1 个坏块，第一个位于 %3 的字节偏移 %2 处",

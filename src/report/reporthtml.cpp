@@ -217,11 +217,10 @@ QByteArray ReportHtml::page(const RunResult& result, const QByteArray& chartPng,
     html +=
         QStringLiteral("<h1>%1 · %2</h1>\n<div class=\"sub\">%3</div>\n")
             .arg(esc(title), esc(result.card.label), esc(ReportTexts::timeText(result.started)));
-    html +=
-        QStringLiteral("<div class=\"badge\" style=\"color: %1; border: 2px solid %1\">%2 "
-                       "%3</div> <span>%4</span>\n")
-            .arg(css(tint), esc(heading("LabelCardVerdict")),
-                 esc(VerdictCellStyle::verdictText(card)), esc(ReportTexts::endText(result.end)));
+    html += QStringLiteral("<div class=\"badge\" style=\"color: %1; border: 2px solid %1\">%2 "
+                           "%3</div> <span>%4</span>\n")
+                .arg(css(tint), esc(heading("LabelCardVerdict")), esc(verdictText(card)),
+                     esc(ReportTexts::endText(result.end)));
     if (result.end == RunEnd::Failed && !result.failure.isEmpty()) {
         html += QStringLiteral("<p class=\"errors\">%1</p>\n")
                     .arg(esc(HtmlTexts::tr("LogErrorPrefix").arg(result.failure)));

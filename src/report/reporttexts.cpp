@@ -1,8 +1,8 @@
 #include "report/reporttexts.h"
 
+#include "engine/units.h"
 #include "report/numbertext.h"
 #include "ui/resultstable.h"
-#include "ui/verdictcell.h"
 
 #include <QCoreApplication>
 
@@ -13,8 +13,8 @@ struct Texts
     Q_DECLARE_TR_FUNCTIONS(ReportTexts)
 };
 
-constexpr double MB = 1048576.0;
-constexpr double GB = 1073741824.0;
+constexpr double MB = units::BytesPerMB;
+constexpr double GB = double(units::GiB);
 
 void appendFigures(QStringList& cells, const StreamMetrics& m, bool measured, bool percentSign)
 {
@@ -96,6 +96,6 @@ QStringList ReportTexts::tableCells(const RunResult& result, int row, bool withP
     QStringList cells{rowLabel(result, row)};
     appendFigures(cells, r.write, r.write.sampleCount > 0 || r.write.avg > 0, withPercentSign);
     appendFigures(cells, r.read, result.figures.readMeasured, withPercentSign);
-    cells.append(VerdictCellStyle::verdictText(r.verdict.overall()));
+    cells.append(verdictText(r.verdict.overall()));
     return cells;
 }

@@ -1,7 +1,7 @@
 #include "report/runcomparison.h"
 
+#include "analysis/verdict.h"
 #include "report/numbertext.h"
-#include "ui/verdictcell.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ bool higherIsBetter(int cell)
 QString RunComparison::figureText(const RunRow& row, int cell)
 {
     if (cell == VerdictCell)
-        return VerdictCellStyle::verdictText(row.verdict.overall());
+        return verdictText(row.verdict.overall());
     const double v = valueOf(row, cell);
     return higherIsBetter(cell) ? NumberText::fixed(v, 2)
                                 : NumberText::fixed(v * 100.0, 1) + QLatin1Char('%');

@@ -114,6 +114,16 @@ Refusal LaunchCheck::freeSpace(quint64 required, quint64 freeBytes)
         LaunchTexts::tr("MsgLowSpaceBody").arg(required / units::MiB).arg(freeBytes / units::MiB));
 }
 
+Refusal LaunchCheck::fillRoom(quint64 freeBytes)
+{
+    if (freeBytes >= MinFillBytes)
+        return {};
+    return {false, LaunchTexts::tr("MsgLowSpaceTitle"),
+            LaunchTexts::tr("MsgFillNoRoomBody")
+                .arg(freeBytes / units::MiB)
+                .arg(MinFillBytes / units::MiB)};
+}
+
 QString LaunchCheck::formatOutcomeText(platform::FormatOutcome outcome)
 {
     switch (outcome) {

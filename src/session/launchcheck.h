@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/units.h"
 #include "platform/driveformatter.h"
 #include "session/streamsource.h"
 
@@ -52,6 +53,11 @@ public:
     // Sizes, files and modes; fills plan when nothing is refused.
     static Refusal plan(const LaunchRequest& request, LaunchPlan& plan);
     static Refusal freeSpace(quint64 required, quint64 freeBytes);
+    // Fill-entire-card mode: the free space must hold enough to measure.
+    static Refusal fillRoom(quint64 freeBytes);
+    // Below this the fill would be over within a second or two on a fast card: too few whole
+    // one-second spans to give a speed, and what little there is lands in the card's cache.
+    static constexpr quint64 MinFillBytes = 64 * units::MiB;
     // The log line that reports a format's outcome.
     static QString formatOutcomeText(platform::FormatOutcome outcome);
 };

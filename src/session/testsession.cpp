@@ -114,8 +114,10 @@ bool TestSession::start(const TestRequest& given)
     m_refusal = checkLaunch(request, launch, space, spaceKnown);
     if (m_refusal.refused())
         return false;
-    if (!request.rules.fullCap && spaceKnown) {
-        m_refusal = LaunchCheck::freeSpace(launch.required, space.freeBytes);
+    if (spaceKnown) {
+        m_refusal = request.rules.fullCap
+                        ? LaunchCheck::fillRoom(space.freeBytes)
+                        : LaunchCheck::freeSpace(launch.required, space.freeBytes);
         if (m_refusal.refused())
             return false;
     }

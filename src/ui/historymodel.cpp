@@ -32,7 +32,7 @@ QString displayText(const HistoryEntry& e, int column)
     case HistoryModel::ReadAvg:
         return e.readMeasured ? NumberText::fixed(e.readAvg, 2) : QStringLiteral("--");
     case HistoryModel::VerdictColumn:
-        return VerdictCellStyle::verdictText(e.verdict);
+        return verdictText(e.verdict);
     case HistoryModel::Outcome:
         return ReportTexts::endText(e.end);
     default:

@@ -215,9 +215,18 @@ void ResultsTable::fillPhase(QTableWidget* table, bool write, const QVector<Stre
     const int count = std::min(table->rowCount(), int(rows.size()));
     for (int r = 0; r < count; ++r) {
         const StreamMetrics& m = rows.at(r);
-        setSpeed(table, r, first, m.avg, speedThreshold);
-        setSpeed(table, r, first + 1, m.max, speedThreshold);
-        setSpeed(table, r, first + 2, m.min, speedThreshold);
+        // Avg, Max and Min describe one span; say which samples it leaves out.
+        const QString span = m.slcCut > 0 || m.unjudged > 0
+                                 ? ResultsTableTexts::tr("TipSpanLeftOut")
+                                       .arg(m.sampleCount)
+                                       .arg(m.slcCut)
+                                       .arg(m.unjudged)
+                                 : QString();
+        for (int k = 0; k < 3; ++k) {
+            setSpeed(table, r, first + k, k == 0 ? m.avg : k == 1 ? m.max : m.min, speedThreshold);
+            if (QTableWidgetItem* item = table->item(r, first + k))
+                item->setToolTip(span);
+        }
         setPercent(table, r, first + 3, m.jitter, rules.jitterWarn, rules.jitterFail);
         setPercent(table, r, first + 4, m.cv, rules.cvWarn, rules.cvFail);
         if (QTableWidgetItem* drop =

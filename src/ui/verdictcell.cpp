@@ -14,19 +14,6 @@ struct VerdictCellTexts
 
 } // namespace
 
-QString VerdictCellStyle::verdictText(Verdict verdict)
-{
-    switch (verdict) {
-    case Verdict::Pass:
-        return VerdictCellTexts::tr("VerdictPass");
-    case Verdict::Warn:
-        return VerdictCellTexts::tr("VerdictWarn");
-    case Verdict::Fail:
-        break;
-    }
-    return VerdictCellTexts::tr("VerdictFail");
-}
-
 QColor VerdictCellStyle::verdictColor(Verdict verdict)
 {
     switch (verdict) {

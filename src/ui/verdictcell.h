@@ -31,8 +31,6 @@ struct VerdictCellStyle
     static VerdictCellStyle forVerdict(Verdict verdict, const QFont& originalFont,
                                        const QString& toolTip);
 
-    // "✓ Pass", "⚠ Warn" or "✗ Fail" in the current language.
-    static QString verdictText(Verdict verdict);
     // Status colour: Pass blue, Warn orange, Fail red.
     static QColor verdictColor(Verdict verdict);
     // The original font, bold and 6 points larger.

@@ -56,10 +56,15 @@ private slots:
         Series ascending;
         for (int i = 1; i <= 20; ++i)
             ascending << 10.0 * i;
-        // P25 50, P75 150; the CV takes 10 to 190; 10 to 50 are drops; too few to trim.
+        // Mean 105, above the bytes over time (100), which the average takes; the trailing mean
+        // of 15 runs from 10 up to 130 (60 to 200). P25 50, P75 150; the CV takes 10 to 190;
+        // 10 to 50 are drops. Too few to trim.
         QTest::newRow("ascending")
             << ascending << 100.0 << true
-            << StreamMetrics{100, 777, 3, 1, std::sqrt(3000.0) / 100, 0.25, 5, 20};
+            << StreamMetrics{100, 130, 10, 1, std::sqrt(3000.0) / 100, 0.25, 5, 20};
+        // A burst ahead of the bytes over time: Min follows the average down.
+        QTest::newRow("burst") << Series{40, 20, 20, 20} << 20.0 << false
+                               << StreamMetrics{20, 40, 20, 0, 0, 0, 0, 4};
         // The smoothed speed reaches 20 at index 19: 21 samples of 20 are kept.
         const Series cliff = Series(10, 100) + Series(30, 20);
         QTest::newRow("cliff trimmed")
@@ -67,16 +72,14 @@ private slots:
         // A late end (index 33) is capped at half; kept: four 100s, sixteen 20s.
         QTest::newRow("cut capped") << Series(24, 100) + Series(16, 20) << 1.0 << true
                                     << StreamMetrics{36, 100, 20, 0, 32.0 / 36, 0.8, 16, 20};
-        // Nothing to relate the spread to.
+        // An empty series has only the fallbacks, and nothing to relate a spread to.
         for (double avg : {0.0, qQNaN(), 12.5})
-            QTest::addRow("average %g", avg)
-                << (avg > 0 ? Series() : Series{1, 50, 3}) << avg << true
-                << StreamMetrics{avg, 777, 3, 0, 0, 0, 0, avg > 0 ? 0 : 3};
-        // Exactly on the drop line is no drop.
-        const double line = 0.6 * 8;
+            QTest::addRow("empty, average %g", avg)
+                << Series() << avg << true << StreamMetrics{avg, 777, 3, 0, 0, 0, 0, 0};
+        // Exactly on the drop line (0.6 x the mean of 10) is no drop; P95 leaves 14 out.
         QTest::newRow("drop line")
-            << Series{line, std::nextafter(line, 0.0), 10, 10} << 8.0 << false
-            << StreamMetrics{8, 777, 3, 0.65, std::sqrt(7.12) / 8, 0.25, 1, 4};
+            << Series{6, 14, 10, 10} << 12.0 << false
+            << StreamMetrics{10, 10, 6, 0.4, std::sqrt(16.0 / 3) / 10, 0, 0, 4};
     }
 
     void metrics()
@@ -138,6 +141,31 @@ private slots:
         const QVector<RowVerdict> v = judgeRows(rows, {}, {}, true);
         QVERIFY(v[0].write == Verdict::Fail && v[1].write == Verdict::Fail);
         QCOMPARE(v[4].overall(), Verdict::Pass);
+    }
+
+    // Two streams on a steady 20 MB/s card that share it 2:1 and 1:2 by turns, then stream 0
+    // finishes and stream 1 takes the whole card: neither is unsteadiness of the card.
+    void streamsJudgedOnTheirShare()
+    {
+        PhaseSamples write;
+        write.reset(2);
+        for (int tick = 1; tick <= 40; ++tick) {
+            const bool both = tick <= 30;
+            write.addCardSample(tick * 2, 20);
+            const double first = tick % 10 < 5 ? 40.0 / 3 : 20.0 / 3;
+            if (both || tick == 31) // stream 0 reports its end once
+                write.addStreamSample(0, both ? tick * 3 : 100, first, tick * 0.5);
+            write.addStreamSample(1, tick * 2, both ? 20 - first : 20, tick * 0.5);
+        }
+        write.finish(20);
+        const QVector<StreamMetrics> rows = write.rowMetrics(false, 3);
+        // The card is steady throughout; each stream ran on half of it while both ran: from the
+        // first tick on which both had reported to the one on which stream 0 reported its end.
+        QCOMPARE(fields(rows[0]), fields({20, 20, 20, 0, 0, 0, 0, 40}));
+        for (int i : {1, 2}) {
+            QCOMPARE(fields(rows[i]), fields({10, 10, 10, 0, 0, 0, 0, 30}));
+            QCOMPARE(rows[i].unjudged, 10);
+        }
     }
 
     // One write record judged as the card total (10 / 20 MB/s) and as a stream (5 MB/s).

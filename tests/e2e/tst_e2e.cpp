@@ -1,6 +1,8 @@
 // The engine on emulated cards: bench/card-sim makes an honest card whose speed the kernel
 // caps, bench/lying-card one that flips bits or wraps around. Both hand over the card's root
 // and their settings in the environment; each case skips on a card that is not its kind.
+#include "analysis/phasesamples.h"
+#include "analysis/verdict.h"
 #include "engine/speedtester.h"
 #include "i18n/i18n.h"
 
@@ -133,6 +135,40 @@ class TestEndToEnd : public QObject
         QVERIFY(qAbs(sum - avg) < avg * 0.1);
     }
 
+    // A whole run of two streams with 1 MiB blocks judged as the window judges it: one
+    // verdict per row, card total first, "write/read" letters each (P, W, F).
+    QStringList judgedRun(qint64 perStream, bool read, const VerdictRules& rules)
+    {
+        Run r(m_root);
+        r.plan(perStream, 2);
+        TestPlan plan = r.e.plan();
+        plan.readEnabled = read;
+        r.e.setPlan(plan);
+        PhaseSamples phases[2];
+        for (PhaseSamples& p : phases)
+            p.reset(2);
+        for (const int i : {0, 1}) {
+            PhaseSamples& p = phases[i];
+            r.on(i ? &SpeedTester::readProgress : &SpeedTester::writeProgress,
+                 [&p](int percent, double cur) { p.addCardSample(percent, cur); });
+            r.on(i ? &SpeedTester::fileReadSample : &SpeedTester::fileWriteSample,
+                 [&p](int s, int percent, double cur, double avg) {
+                     p.addStreamSample(s, percent, cur, avg);
+                 });
+            r.on(i ? &SpeedTester::readFinished : &SpeedTester::writeFinished,
+                 [&p](double avg) { p.finish(avg); });
+        }
+        if (r.run() != QString())
+            return {r.errors.join('\n')};
+        const QVector<RowVerdict> verdicts =
+            judgeRows(phases[0].rowMetrics(rules.slcTrim, 3),
+                      phases[1].rowMetrics(rules.slcTrim, 3), rules, read);
+        QStringList rows;
+        for (const RowVerdict& v : verdicts)
+            rows << QStringLiteral("%1/%2").arg("PWF"[int(v.write)]).arg("PWF"[int(v.read)]);
+        return rows;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -154,8 +190,10 @@ private slots:
         if (writeCap <= 0 || readCap <= 0)
             QSKIP("Runs on a card with a write and a read cap only.");
         Run r(m_root);
-        const qint64 perStream = qint64(writeCap * 1.25) * MiB;
-        r.plan(perStream, 2); // about 2.5 s of writing, 1.2 s of reading
+        // Each speed spans half a second, and the throttle makes up for the burst it lets through
+        // at a phase's start over the next; a read phase of 2.5 s still has most speeds after.
+        const qint64 perStream = qint64(writeCap * 2.5) * MiB;
+        r.plan(perStream, 2); // about 5 s of writing, 2.5 s of reading
         // The flags are taken at each phase's first sample, while every stream is open. Each
         // phase's span runs from its header, logged just before the engine starts the phase's
         // clock, to its closing average, sent just after the clock is read.
@@ -218,6 +256,34 @@ private slots:
         QVERIFY2(
             speeds.size() >= 8 && median(speeds) > share * 0.8 && median(speeds) < share * 1.25,
             qPrintable(QStringLiteral("%1 MB/s, a share of %2").arg(median(speeds)).arg(share)));
+    }
+
+    // A steady card shared by two streams passes on every row: blocks complete in bursts and
+    // a stream's share of the card wanders, but the card is steady.
+    void steadyCardPassesEveryRow()
+    {
+        const double writeCap = env("CARD_WRITE_BPS") / MiB, readCap = env("CARD_READ_BPS") / MiB;
+        if (writeCap <= 0 || readCap <= 0 || env("CARD_STALL_MS") > 0)
+            QSKIP("Runs on a steady card with a write and a read cap only.");
+        VerdictRules rules;
+        // The card total's minimum speeds judge the card's speed class, not its steadiness:
+        // here they sit below this card's caps.
+        rules.aggWriteFail = rules.aggWriteWarn = writeCap / 2;
+        rules.aggReadFail = rules.aggReadWarn = readCap / 2;
+        QCOMPARE(judgedRun(qint64(writeCap * 3.2) * MiB, true, rules),
+                 QStringList({"P/P", "P/P", "P/P"}));
+    }
+
+    // A card that stalls for 500 ms every 2 s warns or fails on every row it writes.
+    void stallingCardIsCaught()
+    {
+        const double writeCap = env("CARD_WRITE_BPS") / MiB;
+        if (writeCap <= 0 || env("CARD_STALL_MS") <= 0)
+            QSKIP("Runs on a card that stalls only.");
+        const QStringList rows = judgedRun(qint64(writeCap * 3) * MiB, false, VerdictRules());
+        QCOMPARE(rows.size(), 3);
+        for (const QString& row : rows)
+            QVERIFY2(row == "W/P" || row == "F/P", qPrintable(rows.join(' ')));
     }
 
     // The free space as the window measures it at launch, filled twice with 16 MiB files.

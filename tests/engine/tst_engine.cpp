@@ -1,4 +1,5 @@
 #include "engine/fileworker.h"
+#include "engine/speedmeter.h"
 #include "engine/speedtester.h"
 #include "engine/testfilelist.h"
 #include "i18n/i18n.h"
@@ -196,6 +197,28 @@ struct Roll
     bool stop = false;             // after the first sample
 };
 
+// A stream's block completions (ms from its start, 1 MiB blocks) sampled every 200 ms for
+// `seconds`, as the engine samples: bytes counted so far, the completion time of their last
+// block, one block under way. Returns every sample's speed in MB/s.
+QVector<double> meterOver(const QVector<double>& completionsMs, double seconds)
+{
+    const qint64 ms = 1000000, block = 1048576;
+    SpeedMeter meter;
+    meter.start(block, 0);
+    QVector<double> speeds;
+    for (qint64 now = 200; now <= qint64(seconds * 1000); now += 200) {
+        qint64 bytes = 0, last = 0;
+        for (double c : completionsMs) {
+            if (c <= now) {
+                bytes += block;
+                last = qint64(c * ms);
+            }
+        }
+        speeds << meter.sample(bytes, last, block, now * ms);
+    }
+    return speeds;
+}
+
 } // namespace
 Q_DECLARE_METATYPE(Failure)
 Q_DECLARE_METATYPE(Damage)
@@ -280,6 +303,51 @@ private slots:
         QVERIFY2(r->succeeded(), qPrintable(r->errorString()));
         QCOMPARE(r->bytesDone(), moved);
         QCOMPARE(r->badBlocks(), qint64(0));
+    }
+
+    // The current speed on synthetic block completion timelines, each at 7.5 blocks a second
+    // on average: what the card does, not how its completions fall against the clock.
+    void speedMeter_data()
+    {
+        QTest::addColumn<QVector<double>>("completions"); // ms
+        QTest::addColumn<double>("gapFrom");              // ms, -1 without a gap
+        QVector<double> even, bursts, stalled;
+        for (int k = 1; k <= 75; ++k)
+            even << k * 1000.0 / 7.5;
+        // Completions land just before the sampling ticks, two and one by turns: counted per
+        // sample they read 10 and 5 MB/s.
+        for (int tick = 1; tick <= 50; ++tick) {
+            for (int b = 0; b < (tick % 2 ? 2 : 1); ++b)
+                bursts << tick * 200.0 - 1 - b * 0.1;
+        }
+        // The even card, but nothing completes from 4000 to 4500 ms: later blocks are late.
+        for (double c : even)
+            stalled << (c < 4000 ? c : c + 500);
+        QTest::newRow("even") << even << -1.0;
+        QTest::newRow("bursts on the sampling clock") << bursts << -1.0;
+        QTest::newRow("500 ms without progress") << stalled << 4000.0;
+    }
+
+    void speedMeter()
+    {
+        QFETCH(QVector<double>, completions);
+        QFETCH(double, gapFrom);
+        const double rate = 7.5;
+        const QVector<double> speeds = meterOver(completions, 9.0);
+        // Sample k is taken at (k + 1) x 200 ms; the first second is the start-up.
+        for (int k = 5; k < speeds.size(); ++k) {
+            const double at = (k + 1) * 200.0;
+            const bool hit = gapFrom >= 0 && at > gapFrom && at <= gapFrom + 500 + 1000;
+            if (!hit)
+                QVERIFY2(qAbs(speeds[k] / rate - 1) < 0.12, qPrintable(QString::number(speeds[k])));
+        }
+        if (gapFrom >= 0) {
+            // The stall is a drop (below 60 %) for about its own length, never hidden.
+            int drops = 0;
+            for (double v : speeds)
+                drops += v < 0.6 * rate;
+            QVERIFY2(drops >= 2 && drops <= 6, qPrintable(QString::number(drops)));
+        }
     }
 
     void workerFailsOrStops_data()

@@ -10,6 +10,7 @@
 #include "systemtree.h"
 #include "ui/logpane.h"
 #include "ui/mainwindow.h"
+#include "ui/resultstable.h"
 #include "ui/verdictrulesdialog.h"
 
 #include <QtTest>
@@ -194,6 +195,36 @@ private slots:
         QVERIFY(LaunchCheck::plan(r, plan).refused()); // one of them is missing
         QVERIFY(!LaunchCheck::freeSpace(5 * GiB, 5 * GiB).refused());
         QVERIFY(LaunchCheck::freeSpace(5 * GiB + 1, 5 * GiB).refused());
+        // A card too full to fill and measure is refused, whatever else it could take.
+        QVERIFY(!LaunchCheck::fillRoom(LaunchCheck::MinFillBytes).refused());
+        const Refusal full = LaunchCheck::fillRoom(4 * MiB + 12345);
+        QCOMPARE(full.title + '|' + full.body,
+                 QString("Insufficient space|Only 4 MB are free on the card: too little to fill "
+                         "and measure.\nThe fill-entire-card test needs at least 64 MB free: make "
+                         "room or format the card first."));
+    }
+
+    // At the window's default size every figure reads in full, the widest speed included.
+    void figuresReadInFull()
+    {
+        MainWindow window;
+        window.resize(MainWindow::minimumSizeFor(QSize(4000, 3000))); // as on a large screen
+        window.show();
+        auto* table = child<QTableWidget>(window, "resultsTable");
+        ResultsTable::build(table, {"a", "b"});
+        ResultsTable::setReadColumnsVisible(table, true);
+        const StreamMetrics widest{9999.99, 9999.99, 9999.99, 9.999, 9.999, 1, 10, 10};
+        for (bool write : {true, false})
+            ResultsTable::fillPhase(table, write, {widest, widest, widest}, 5, VerdictRules());
+        QCoreApplication::processEvents();
+        for (int c = ResultsTable::WriteColumn; c < ResultsTable::VerdictColumn; ++c) {
+            const QTableWidgetItem* item = table->item(1, c);
+            const int needed = QFontMetrics(item->font()).horizontalAdvance(item->text()) + 6;
+            QVERIFY2(needed <= table->columnWidth(c), qPrintable(QString("%1: %2 > %3")
+                                                                     .arg(item->text())
+                                                                     .arg(needed)
+                                                                     .arg(table->columnWidth(c))));
+        }
     }
 
     // The set-up a user chose comes back after a restart.
