@@ -686,6 +686,10 @@ const CatalogueEntry kEntries[] = {
      "%1: drop ratio, the share of samples below 60% of the average speed. Each drop can cost "
      "a recording frames.",
      "%1：降速比率 = 低於平均速度 60% 的樣本所佔的比例。錄影時每一次降速都可能掉格。"},
+    {"TipDecimalSpeed",
+     "%1 MB/s（1 MB = 1,048,576 字节）= 厂商标称单位的 %2 MB/s（1 MB = 1,000,000 字节）",
+     "%1 MB/s (1 MB = 1,048,576 bytes) = %2 MB/s as makers rate cards (1 MB = 1,000,000 bytes)",
+     "%1 MB/s（1 MB = 1,048,576 位元組）= 廠商標示單位的 %2 MB/s（1 MB = 1,000,000 位元組）"},
     {"TipColVerdict", "通过、警告或不达标，按判定规则得出；将鼠标停在判定上可查看原因。",
      "Pass, Warn or Fail under the verdict rules; rest the pointer on a verdict for its reasons.",
      "通過、警告或未達標，依判定規則得出；將滑鼠停在判定上可查看原因。"},

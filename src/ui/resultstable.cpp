@@ -1,5 +1,6 @@
 #include "ui/resultstable.h"
 
+#include "engine/units.h"
 #include "ui/verdictcell.h"
 
 #include <QCoreApplication>
@@ -223,9 +224,16 @@ void ResultsTable::fillPhase(QTableWidget* table, bool write, const QVector<Stre
                                        .arg(m.unjudged)
                                  : QString();
         for (int k = 0; k < 3; ++k) {
-            setSpeed(table, r, first + k, k == 0 ? m.avg : k == 1 ? m.max : m.min, speedThreshold);
+            const double speed = k == 0 ? m.avg : k == 1 ? m.max : m.min;
+            setSpeed(table, r, first + k, speed, speedThreshold);
+            // Makers rate cards in MB of 10^6 bytes; the table's MB is 2^20.
+            QStringList tip = {ResultsTableTexts::tr("TipDecimalSpeed")
+                                   .arg(QString::number(speed, 'f', 2))
+                                   .arg(QString::number(speed * units::BytesPerMB / 1e6, 'f', 2))};
+            if (!span.isEmpty())
+                tip << span;
             if (QTableWidgetItem* item = table->item(r, first + k))
-                item->setToolTip(span);
+                item->setToolTip(tip.join(QLatin1Char('\n')));
         }
         setPercent(table, r, first + 3, m.jitter, rules.jitterWarn, rules.jitterFail);
         setPercent(table, r, first + 4, m.cv, rules.cvWarn, rules.cvFail);

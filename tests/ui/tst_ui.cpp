@@ -313,6 +313,9 @@ private slots:
         showFinishedRun(window, streams);
         QCoreApplication::processEvents();
         QCOMPARE(window.size(), size); // the whole window stays on the screen
+        // A speed also in makers' MB of 10^6 bytes: 987.65 x 1.048576.
+        QVERIFY(
+            child<QTableWidget>(window, "resultsTable")->item(0, 4)->toolTip().contains("1035.63"));
         QStringList faults = layoutFaults(&window);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
 

@@ -116,6 +116,8 @@ private slots:
         // New rules judge the figures on screen at once, without changing them.
         const QString writeFigure = ui.cell(0, WriteCol);
         ui.answerer.ruleEdits << [](VerdictRulesDialog* dialog) {
+            // The Fail limit may not pass the Warn limit: raise that first.
+            dialog->findChild<QDoubleSpinBox*>("aggWriteWarnSpin")->setValue(2000);
             dialog->findChild<QDoubleSpinBox*>("aggWriteFailSpin")->setValue(2000);
             return true;
         };
