@@ -423,6 +423,46 @@ private slots:
         QCOMPARE(restored.iterCount, defaults.iterCount);
     }
 
+    // Tab walks the controls in reading order; the run's buttons and the menus have mnemonics;
+    // About names the version and Qt's; filling the card turns Streams and the read test off.
+    void keyboardMenusAndFillMode()
+    {
+        MainWindow window;
+        window.show();
+        const QStringList reading = {"driveCombo",    "refreshButton",      "randomRadio",
+                                     "testSizeCombo", "streamCountSpin",    "blockSizeCombo",
+                                     "readTestCheck", "verdictRulesButton", "startButton"};
+        QStringList walked;
+        QWidget* w = child<QWidget>(window, "driveCombo");
+        for (int i = 0; i < 200 && walked.size() < reading.size(); ++i, w = w->nextInFocusChain()) {
+            if (reading.contains(w->objectName()) && !walked.contains(w->objectName()))
+                walked << w->objectName();
+        }
+        QCOMPARE(walked, reading);
+        for (const char* name : {"verdictRulesButton", "startButton", "stopButton"})
+            QVERIFY(child<QAbstractButton>(window, name)->text().contains('&'));
+        for (const char* name : {"testMenuAction", "languageMenuAction", "helpMenuAction"})
+            QVERIFY(child<QAction>(window, name)->text().contains('&'));
+        QCOMPARE(child<QAction>(window, "startAction")->shortcut(), QKeySequence(Qt::Key_F5));
+
+        DialogAnswerer answerer;
+        child<QAction>(window, "aboutAction")->trigger();
+        QCOMPARE(answerer.boxes.size(), 1);
+        QVERIFY(answerer.boxes[0].text.contains("1.0.3"));
+        QVERIFY(answerer.boxes[0].text.contains(qVersion()));
+
+        for (bool fill : {true, false}) {
+            answerer.ruleEdits << [fill](VerdictRulesDialog* dialog) {
+                dialog->findChild<QCheckBox*>("fullCapCheck")->setChecked(fill);
+                return true;
+            };
+            child<QAbstractButton>(window, "verdictRulesButton")->click();
+            QCOMPARE(child<QWidget>(window, "streamCountSpin")->isEnabled(), !fill);
+            QCOMPARE(child<QWidget>(window, "readTestCheck")->isEnabled(), !fill);
+            QCOMPARE(child<QWidget>(window, "readGroup")->isEnabled(), !fill);
+        }
+    }
+
     // Each refusal leaves the window idle and the card untouched.
     void preflightRefusals()
     {
