@@ -75,9 +75,14 @@ void hookRecorder(SpeedTester* tester, SignalRecorder& recorder, Clock now)
     QObject::connect(
         tester, &RunEngine::readFinished, tester,
         [&recorder, now](double a) { recorder.phaseFinished(R::Read, now(), a); }, direct);
+    // The engine's last word carries the failure with its cause and the file or card.
     QObject::connect(
-        tester, &RunEngine::testError, tester,
-        [&recorder, now](const QString& m) { recorder.testError(now(), m); }, direct);
+        tester, &RunEngine::ended, tester,
+        [&recorder, now](const RunOutcome& o) {
+            if (o.kind == RunOutcome::Kind::Failed)
+                recorder.testError(now(), o.message, static_cast<int>(o.cause), o.path);
+        },
+        direct);
     QObject::connect(
         tester, &RunEngine::log, tester,
         [&recorder, now](const QString& m) { recorder.log(now(), m); }, direct);

@@ -80,10 +80,13 @@ void SignalRecorder::phaseFinished(Phase phase, double tMs, double avgMBps)
              {{QStringLiteral("avgSpeedMBps"), avgMBps}});
 }
 
-void SignalRecorder::testError(double tMs, const QString& message)
+void SignalRecorder::testError(double tMs, const QString& message, int cause, const QString& path)
 {
     m_errors << message;
-    emitLine(tMs, "testError", {{QStringLiteral("message"), message}});
+    emitLine(tMs, "testError",
+             {{QStringLiteral("message"), message},
+              {QStringLiteral("cause"), cause},
+              {QStringLiteral("path"), path}});
 }
 
 void SignalRecorder::log(double tMs, const QString& message)

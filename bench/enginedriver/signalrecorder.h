@@ -26,7 +26,8 @@ public:
     void streamSample(Phase phase, double tMs, int stream, int percent, double curMBps,
                       double avgMBps);
     void phaseFinished(Phase phase, double tMs, double avgMBps);
-    void testError(double tMs, const QString& message);
+    // cause: the FailureCause as a number; path: the file or card it concerns.
+    void testError(double tMs, const QString& message, int cause, const QString& path);
     void log(double tMs, const QString& message);
     void rollingFileProgress(double tMs, int currentFile, int totalFiles, qlonglong bytesWritten,
                              qlonglong bytesTotal);

@@ -8,9 +8,12 @@
 // file-allocation area does); every later offset maps into the rest of the real storage modulo
 // its size. A failing card returns corrupted blocks: with --flip-every N, every Nth 4 KiB block
 // past --keep comes back from a read with one bit inverted (the stored data stays intact, as
-// with a card whose reads are marginal), the same blocks on every read.
+// with a card whose reads are marginal), the same blocks on every read. A dying card stops
+// answering: with --fail-after BYTES, once BYTES have been written past --keep every request
+// past --keep fails with an I/O error (the file system's metadata below it stays readable).
 //
-// Usage: lyingcardfs --claim BYTES --real BYTES [--keep BYTES] [--flip-every N] MOUNTPOINT
+// Usage: lyingcardfs --claim BYTES --real BYTES [--keep BYTES] [--flip-every N]
+//        [--fail-after BYTES] MOUNTPOINT
 //        [FUSE options, e.g. -f]
 
 #define FUSE_USE_VERSION 31
@@ -20,6 +23,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -40,6 +44,8 @@ struct Card
     std::uint64_t real = 0;
     std::uint64_t keep = 0;
     std::uint64_t flipEvery = 0;
+    std::uint64_t failAfter = 0;                   // 0: never
+    std::atomic<std::uint64_t> writtenPastKeep{0}; // FUSE serves requests on several threads
     unsigned char* store = nullptr;
 };
 
@@ -126,6 +132,14 @@ long long clip(off_t offset, size_t size)
     return static_cast<long long>(std::min<std::uint64_t>(size, g_card.claim - off));
 }
 
+// Whether a request of n bytes at offset reaches the part of a card that has died.
+bool failing(off_t offset, long long n)
+{
+    const Card& c = g_card;
+    return c.failAfter > 0 && c.writtenPastKeep >= c.failAfter &&
+           static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(n) > c.keep;
+}
+
 int cardRead(const char* path, char* buf, size_t size, off_t offset, struct fuse_file_info*)
 {
     if (std::strcmp(path, ImageName) != 0)
@@ -133,6 +147,8 @@ int cardRead(const char* path, char* buf, size_t size, off_t offset, struct fuse
     const long long n = clip(offset, size);
     if (n <= 0)
         return static_cast<int>(n);
+    if (failing(offset, n))
+        return -EIO;
     const auto off = static_cast<std::uint64_t>(offset);
     transfer(off, static_cast<std::uint64_t>(n),
              [&](std::uint64_t at, std::uint64_t pos, std::uint64_t len) {
@@ -158,6 +174,10 @@ int cardWrite(const char* path, const char* buf, size_t size, off_t offset, stru
     const long long n = clip(offset, size);
     if (n <= 0)
         return n == 0 ? -ENOSPC : static_cast<int>(n);
+    if (failing(offset, n))
+        return -EIO;
+    if (static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(n) > g_card.keep)
+        g_card.writtenPastKeep += static_cast<std::uint64_t>(n);
     transfer(static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(n),
              [&](std::uint64_t at, std::uint64_t pos, std::uint64_t len) {
                  std::memcpy(g_card.store + at, buf + pos, len);
@@ -214,6 +234,8 @@ int main(int argc, char** argv)
             target = &g_card.keep;
         else if (a == "--flip-every")
             target = &g_card.flipEvery;
+        else if (a == "--fail-after")
+            target = &g_card.failAfter;
         if (!target) {
             fuseArgs.push_back(argv[i]);
             continue;

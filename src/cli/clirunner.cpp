@@ -223,6 +223,10 @@ int CliRunner::runTest(const CliOptions& options)
     connect(s, &TestSession::roundStarted, this, &CliRunner::onRoundStarted);
     connect(s, &TestSession::phaseProgress, this, &CliRunner::onPhaseProgress);
     connect(s, &TestSession::fillProgress, this, &CliRunner::onFillProgress);
+    connect(s, &TestSession::fillCheckProgress, this,
+            [this](int fill, int fills, int percent, double, double, qint64 elapsedMs) {
+                onFillCheckProgress(fill, fills, percent, elapsedMs);
+            });
     connect(s, &TestSession::logLine, this, &CliRunner::onLogLine);
     connect(s, &TestSession::error, this, &CliRunner::onError);
     connect(s, &TestSession::finished, &m_loop, &QEventLoop::quit);
@@ -313,6 +317,15 @@ void CliRunner::onFillProgress(int currentFile, int totalFiles, qint64 bytesWrit
 {
     m_progress.fillText =
         RunTexts::rollingProgressText(currentFile, totalFiles, bytesWritten, bytesTotal);
+}
+
+void CliRunner::onFillCheckProgress(int fill, int fills, int percent, qint64 elapsedMs)
+{
+    // The check reads the fill back; the line keeps the fill's write speeds and says how far
+    // the check is until the next fill's files begin.
+    m_progress.fillText = CliRunnerTr::tr("FillCheckProgress").arg(fill).arg(fills).arg(percent);
+    m_progress.elapsedMs = elapsedMs;
+    showProgress();
 }
 
 void CliRunner::onLogLine(const QString& line)

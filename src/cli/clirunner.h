@@ -50,6 +50,7 @@ private:
     void onPhaseProgress(bool write, int percent, double currentMBps, double avgMBps,
                          qint64 elapsedMs);
     void onFillProgress(int currentFile, int totalFiles, qint64 bytesWritten, qint64 bytesTotal);
+    void onFillCheckProgress(int fill, int fills, int percent, qint64 elapsedMs);
     void onLogLine(const QString& line);
     void onError(const QString& message);
     void checkInterrupts();

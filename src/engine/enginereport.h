@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtGlobal>
 
+class CardWatch;
 class FileWorker;
 
 // The narrow channel through which the parts of a run (the rolling fill, the fill check) report
@@ -21,7 +22,12 @@ public:
                               qint64 bytesTotal) = 0;
     // What a finished read worker found wrong in its file (nothing when the file was clean).
     virtual void mismatch(int stream, const QString& path, const FileWorker& worker) = 0;
+    // The check of fill `fill` of `fills` has read `percent` of it, at these speeds (MB/s).
+    virtual void fillCheckProgress(int fill, int fills, int percent, double currentMBps,
+                                   double avgMBps) = 0;
     virtual void log(const QString& message) = 0;
+    // The card of the run, as found when the run began; its workers watch that it stays.
+    virtual const CardWatch& card() const = 0;
     // Ends the run as failed; the first failure is the one the run's outcome keeps.
     virtual void fail(FailureCause cause, const QString& message, const QString& path) = 0;
 

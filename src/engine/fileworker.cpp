@@ -1,16 +1,15 @@
 #include "engine/fileworker.h"
 
+#include "engine/failuretext.h"
 #include "engine/testplan.h"
 #include "platform/alignedbuffer.h"
 #include "platform/unbufferedfile.h"
 
 #include <QFileInfo>
 #include <QSemaphore>
-#include <QStorageInfo>
 
 #include <cstdint>
 #include <cstring>
-#include <system_error>
 #include <thread>
 
 namespace {
@@ -20,23 +19,8 @@ std::string toPlatformPath(const QString& path)
     return path.toUtf8().toStdString();
 }
 
-// Whether the operating system's error code (errno, or GetLastError on Windows) means the
-// volume has no room left.
-bool isNoSpaceError(int osError)
-{
-    if (osError == 0)
-        return false;
-    const std::error_condition condition = std::system_category().default_error_condition(osError);
-    return condition == std::errc::no_space_on_device;
-}
-
-// Less than one block left on the volume holding `path`. Used after a failed write whose code
-// did not say why (a short count, or a platform whose codes do not map onto errno values).
-bool volumeHasNoRoomFor(const QString& path, qint64 blockSize)
-{
-    const QStorageInfo volume(QFileInfo(path).absolutePath());
-    return volume.isValid() && volume.bytesAvailable() >= 0 && volume.bytesAvailable() < blockSize;
-}
+// How often a job looks whether the card is still there.
+constexpr qint64 CardCheckNs = 250000000;
 
 } // namespace
 
@@ -50,6 +34,7 @@ FileWorker::FileWorker(int mode, const QString& sourcePath, const QString& targe
     , m_totalBytes(totalBytes)
     , m_blockSize(blockSize)
     , m_stopFlag(stopFlag)
+    , m_card(QFileInfo(targetPath).absolutePath())
 {}
 
 FileWorker::~FileWorker() = default;
@@ -60,12 +45,48 @@ void FileWorker::setStreamIdentity(quint64 runId, quint32 fileIndex)
     m_fileIndex = fileIndex;
 }
 
-void FileWorker::targetFailed(const QString& text, int osError, bool writing)
+void FileWorker::targetFailed(const QString& what, int osError, bool writing)
 {
-    m_outOfSpace =
-        isNoSpaceError(osError) || (writing && volumeHasNoRoomFor(m_targetPath, m_blockSize));
-    // A full card is named as such: the cause first, then what could not be done.
-    m_errorString = m_outOfSpace ? tr("空间不足") + QStringLiteral(" — ") + text : text;
+    m_cause = m_card.causeOf(osError, writing ? m_blockSize : 0);
+    m_errorString = FailureText::message(m_cause, m_targetPath, m_card.root(),
+                                         FailureText::withDetail(what, osError));
+}
+
+QString FileWorker::errorPath() const
+{
+    switch (m_cause) {
+    case FailureCause::None:
+        return QString();
+    case FailureCause::CardFull:
+    case FailureCause::DeviceOutOfRoom:
+    case FailureCause::WriteProtected:
+    case FailureCause::CardRemoved:
+        return m_card.root();
+    case FailureCause::MissingSource:
+        return m_sourcePath;
+    default:
+        return m_targetPath;
+    }
+}
+
+void FileWorker::sourceFailed(const QString& what, int osError)
+{
+    m_cause = FailureCause::MissingSource;
+    m_errorString = FailureText::message(m_cause, m_sourcePath, m_card.root(),
+                                         FailureText::withDetail(what, osError));
+}
+
+bool FileWorker::cardStillThere()
+{
+    const qint64 now = BlockProgress::steadyNowNs();
+    if (now - m_cardCheckedNs < CardCheckNs)
+        return true;
+    m_cardCheckedNs = now;
+    if (m_card.present())
+        return true;
+    m_cause = FailureCause::CardRemoved;
+    m_errorString = FailureText::message(m_cause, m_targetPath, m_card.root(), QString());
+    return false;
 }
 
 bool FileWorker::stopRequested() const
@@ -80,15 +101,20 @@ void FileWorker::run()
     // A block size of 0 or less cannot be allocated either; refusing it here also keeps the
     // block count below free of a division by zero.
     if (m_blockSize <= 0) {
+        m_cause = FailureCause::Other;
         m_errorString = QStringLiteral("Failed to allocate I/O buffer");
         return;
     }
     platform::AlignedBuffer buffer(static_cast<std::size_t>(m_blockSize));
     if (buffer.isNull()) {
+        m_cause = FailureCause::Other;
         m_errorString = QStringLiteral("Failed to allocate I/O buffer");
         return;
     }
 
+    // Opening a file at a root the card has left would create it on whatever lies beneath.
+    if (!cardStillThere())
+        return;
     const bool reading = m_mode != static_cast<int>(WorkerMode::Write);
     const bool copying = !reading && !m_sourcePath.isEmpty();
     const bool verifyCopy = reading && m_verify && !m_sourcePath.isEmpty();
@@ -98,17 +124,17 @@ void FileWorker::run()
 
     if (reading) {
         if (!target.open(toPlatformPath(m_targetPath), UnbufferedFile::Purpose::ReadBack)) {
-            m_errorString = tr("无法读取文件: %1").arg(m_targetPath);
+            targetFailed(tr("无法读取文件: %1").arg(m_targetPath), target.lastError(), false);
             return;
         }
         if (verifyCopy &&
             !source.open(toPlatformPath(m_sourcePath), UnbufferedFile::Purpose::CopySource)) {
-            m_errorString = tr("无法打开源文件: %1").arg(m_sourcePath);
+            sourceFailed(tr("无法打开源文件: %1").arg(m_sourcePath), source.lastError());
             return;
         }
     } else if (copying) {
         if (!source.open(toPlatformPath(m_sourcePath), UnbufferedFile::Purpose::CopySource)) {
-            m_errorString = tr("无法打开源文件: %1").arg(m_sourcePath);
+            sourceFailed(tr("无法打开源文件: %1").arg(m_sourcePath), source.lastError());
             return;
         }
         if (!target.open(toPlatformPath(m_targetPath), UnbufferedFile::Purpose::WriteTarget)) {
@@ -138,14 +164,16 @@ void FileWorker::run()
         // Stopped: handles and buffer are released on the way out; no error text.
         if (stopRequested())
             return;
+        if (!cardStillThere())
+            break;
         if (reading) {
             if (!target.readBlock(buffer.data(), blockBytes)) {
-                m_errorString = tr("读取失败 (%1)").arg(m_targetPath);
+                targetFailed(tr("读取失败 (%1)").arg(m_targetPath), target.lastError(), false);
                 break;
             }
         } else {
             if (copying && !source.readBlock(buffer.data(), blockBytes)) {
-                m_errorString = tr("读取源文件失败 (%1)").arg(m_sourcePath);
+                sourceFailed(tr("读取源文件失败 (%1)").arg(m_sourcePath), source.lastError());
                 break;
             }
             if (!copying)
@@ -173,6 +201,7 @@ bool FileWorker::readAndVerify(platform::UnbufferedFile& target, platform::Unbuf
     // What a block must hold: the pattern, made once, or the source's block, read per block.
     platform::AlignedBuffer expected(blockBytes);
     if (second.isNull() || expected.isNull()) {
+        m_cause = FailureCause::Other;
         m_errorString = QStringLiteral("Failed to allocate I/O buffer");
         return true;
     }
@@ -188,7 +217,7 @@ bool FileWorker::readAndVerify(platform::UnbufferedFile& target, platform::Unbuf
     QSemaphore filled(0);
     std::atomic<qint64> readCount{0};
     std::atomic<bool> readEnded{false};
-    std::atomic<bool> sourceFailed{false};
+    std::atomic<bool> sourceBroke{false};
 
     std::thread checker([&] {
         for (qint64 b = 0;; ++b) {
@@ -198,11 +227,11 @@ bool FileWorker::readAndVerify(platform::UnbufferedFile& target, platform::Unbuf
             const void* block = buffers[b % 2];
             bool good = true;
             if (copy) {
-                if (!sourceFailed.load()) {
+                if (!sourceBroke.load()) {
                     if (source.readBlock(expected.data(), blockBytes))
                         good = std::memcmp(block, expected.data(), blockBytes) == 0;
                     else
-                        sourceFailed.store(true);
+                        sourceBroke.store(true);
                 }
             } else {
                 good =
@@ -221,13 +250,15 @@ bool FileWorker::readAndVerify(platform::UnbufferedFile& target, platform::Unbuf
             stopped = true;
             break;
         }
-        if (sourceFailed.load()) {
-            m_errorString = tr("读取源文件失败 (%1)").arg(m_sourcePath);
+        if (sourceBroke.load()) {
+            sourceFailed(tr("读取源文件失败 (%1)").arg(m_sourcePath), source.lastError());
             break;
         }
+        if (!cardStillThere())
+            break;
         free.acquire();
         if (!target.readBlock(buffers[b % 2], blockBytes)) {
-            m_errorString = tr("读取失败 (%1)").arg(m_targetPath);
+            targetFailed(tr("读取失败 (%1)").arg(m_targetPath), target.lastError(), false);
             break;
         }
         readCount.store(b + 1);
@@ -239,7 +270,7 @@ bool FileWorker::readAndVerify(platform::UnbufferedFile& target, platform::Unbuf
     filled.release();
     checker.join();
     // The source ran short on one of the last blocks, after the reader's last look.
-    if (m_errorString.isEmpty() && sourceFailed.load() && !stopped)
-        m_errorString = tr("读取源文件失败 (%1)").arg(m_sourcePath);
+    if (m_errorString.isEmpty() && sourceBroke.load() && !stopped)
+        sourceFailed(tr("读取源文件失败 (%1)").arg(m_sourcePath), source.lastError());
     return !stopped;
 }

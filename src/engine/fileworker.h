@@ -2,6 +2,8 @@
 
 #include "engine/blockpattern.h"
 #include "engine/blockprogress.h"
+#include "engine/cardwatch.h"
+#include "engine/runoutcome.h"
 
 #include <QString>
 #include <QThread>
@@ -38,9 +40,19 @@ public:
     BlockProgress::Snapshot progress() const { return m_progress.load(); }
     bool succeeded() const { return m_succeeded; }
     QString errorString() const { return m_errorString; }
-    // The job failed because the card had no room left for the file or its next block; the
-    // error text then says so rather than naming a bare write failure.
-    bool outOfSpace() const { return m_outOfSpace; }
+    // Why the job failed, from the operating system's error and the card's state then (None
+    // when it did not fail); the error text is worded from it.
+    FailureCause cause() const { return m_cause; }
+    // What the failure concerns: the card's root when the card itself failed (full, protected,
+    // gone, out of room), the file to copy when it could not be read, else the target.
+    QString errorPath() const;
+    // The job failed because the card had no room left for the file or its next block.
+    bool outOfSpace() const { return m_cause == FailureCause::CardFull; }
+
+    // Set before start(). The card the job works on, as the run found it at its start; without
+    // it the job watches the target's folder from the job's construction. A job notices within
+    // a fraction of a second that the card has gone and ends with CardRemoved.
+    void setCard(const CardWatch& card) { m_card = card; }
 
     // Set before start(). The run's random number and the file's index, stamped into every
     // random-data block written and expected in every block read back (default 0 and 0).
@@ -67,8 +79,14 @@ private:
     // when a stop ended it.
     bool readAndVerify(platform::UnbufferedFile& target, platform::UnbufferedFile& source,
                        void* firstBuffer, qint64 blocks);
-    // Notes a failed write (or creation, `writing` false) of the target and its error text.
-    void targetFailed(const QString& text, int osError, bool writing);
+    // Notes the failure of an operation on the card's file (a write when `writing`), classified
+    // from the system's error; `what` says what could not be done.
+    void targetFailed(const QString& what, int osError, bool writing);
+    // Notes a failure to read the file being copied.
+    void sourceFailed(const QString& what, int osError);
+    // Checks, at most a few times a second, that the card is still there; false (with the
+    // failure noted) once it has gone.
+    bool cardStillThere();
 
     const int m_mode;
     const QString m_sourcePath;
@@ -77,8 +95,10 @@ private:
     const qint64 m_blockSize;
     const std::atomic<int>* const m_stopFlag;
     BlockProgress m_progress;
+    CardWatch m_card;
+    qint64 m_cardCheckedNs = 0;
     bool m_succeeded = false;
-    bool m_outOfSpace = false;
+    FailureCause m_cause = FailureCause::None;
     QString m_errorString;
     quint64 m_runId = 0;
     quint32 m_fileIndex = 0;

@@ -30,8 +30,8 @@ public:
     };
 
     // Engine thread only. Logs the check of fill `fill` of `fills`, then reads the files one by
-    // one; each file with bad blocks is reported as a mismatch of stream 0 (the fill's single
-    // stream).
+    // one, reporting the check's progress as it goes; each file with bad blocks is reported as a
+    // mismatch of stream 0 (the fill's single stream).
     static Outcome run(EngineReport& report, const QVector<File>& files, quint64 runId,
                        qint64 blockSize, const std::atomic<int>* stopFlag, int fill, int fills);
 };

@@ -127,18 +127,29 @@ bool RollingFill::run()
     // The last fill is checked before the closing figures, so its findings reach the window
     // before the end of the test's only phase, on which the verdicts are made.
     if (!failed && !stopRequested())
-        verifyFill(std::min(i, l.totalFiles - 1) / l.filesPerFill + 1);
+        failed =
+            !verifyFill(std::min(i, l.totalFiles - 1) / l.filesPerFill + 1) && !stopRequested();
 
-    // Closing figures, also after an error or a stop: the window closes the stream with them.
     const double average =
         m_written / BytesPerMB / std::max(0.001, static_cast<double>(writeClockNs()) / 1e9);
-    m_report.progress(true, 100, m_lastCurrent, average);
-    m_report.streamSample(true, 0, 100, m_lastCurrent, average);
-    m_report.fillProgress(totalFiles, totalFiles, m_written, l.totalBytes);
-    m_report.phaseFinished(true, average);
+    if (failed) {
+        // A failed test is not closed: the figures stay where the bytes stopped, and no
+        // verdict is made on them.
+        const int percent = l.totalBytes > 0 ? static_cast<int>(m_written * 100 / l.totalBytes) : 0;
+        m_report.progress(true, percent, m_lastCurrent, average);
+    } else {
+        // Closing figures, also after a stop: the front end closes the stream with them.
+        m_report.progress(true, 100, m_lastCurrent, average);
+        m_report.streamSample(true, 0, 100, m_lastCurrent, average);
+        m_report.fillProgress(totalFiles, totalFiles, m_written, l.totalBytes);
+        m_report.phaseFinished(true, average);
+    }
 
     deleteFill(false);
-    m_report.log(stopRequested() ? tr("LogUserCancelled") : tr("LogRollingDone"));
+    if (stopRequested())
+        m_report.log(tr("LogUserCancelled"));
+    else if (!failed)
+        m_report.log(tr("LogRollingDone"));
     return true;
 }
 
@@ -152,6 +163,7 @@ RollingFill::FileOutcome RollingFill::writeFile(qint64 index, qint64 size)
     auto worker = std::make_unique<FileWorker>(static_cast<int>(WorkerMode::Write), QString(), path,
                                                size, m_plan.blockSize, m_stopFlag);
     worker->setStreamIdentity(m_runId, static_cast<quint32>(index));
+    worker->setCard(m_report.card());
     worker->start();
     while (worker->isRunning()) {
         // Returns at once when the file is complete, so its end is sampled without delay.
@@ -173,11 +185,12 @@ RollingFill::FileOutcome RollingFill::writeFile(qint64 index, qint64 size)
         return FileOutcome::Written;
 
     if (worker->outOfSpace() && fillIsAsGoodAsFull(index)) {
-        m_report.log(worker->errorString());
+        m_report.log(tr("LogFillEndsFull").arg(path));
         return FileOutcome::FillEndsFull;
     }
     const QString error = worker->errorString();
-    m_report.fail(FailureCause::Other, error.isEmpty() ? tr("LogWriteFailed") : error, path);
+    m_report.fail(worker->cause(), error.isEmpty() ? tr("LogWriteFailed") : error,
+                  worker->errorPath());
     return FileOutcome::Failed;
 }
 
@@ -223,6 +236,12 @@ void RollingFill::sample(const FileWorker& worker, qint64 index)
 
 void RollingFill::deleteFill(bool reportFailures)
 {
+    // A card that has gone took its files along; the folder now at its root is not its own.
+    if (!m_report.card().present()) {
+        m_fillFiles.clear();
+        m_fillWritten.clear();
+        return;
+    }
     for (const QString& path : qAsConst(m_fillFiles)) {
         // A file that is already gone needs no warning.
         if (!QFile::remove(path) && reportFailures && QFileInfo::exists(path))

@@ -34,6 +34,9 @@ signals:
     // A failure the user must hear about at once; the run then ends as failed.
     void testError(QString message);
     void log(QString message);
+    // Rolling fill: the check of fill `fill` of `fills` has read `percent` of it, at these
+    // speeds (MB/s); about every 200 ms while a fill is read back.
+    void fillCheckProgress(int fill, int fills, int percent, double currentMBps, double avgMBps);
     void rollingFileProgress(int currentFile, int totalFiles, qlonglong bytesWritten,
                              qlonglong bytesTotal);
     // A file read back held blocks other than those written: once per such file, when its

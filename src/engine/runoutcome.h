@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 
 // Why a run (or one of its phases) failed, as far as the operating system's error tells it.
@@ -16,6 +17,8 @@ enum class FailureCause
     MissingSource,   // a file to copy could not be read
     Other,
 };
+
+Q_DECLARE_METATYPE(FailureCause)
 
 // How an engine run ended; the engine's last word, sent once per run.
 struct RunOutcome

@@ -132,7 +132,13 @@ public:
                               .arg(path, QString::number(worker.badBlocks()),
                                    QString::number(worker.firstBadOffset())));
     }
+    void fillCheckProgress(int fill, int fills, int percent, double currentMBps,
+                           double avgMBps) override
+    {
+        emit m_engine.fillCheckProgress(fill, fills, percent, currentMBps, avgMBps);
+    }
     void log(const QString& message) override { emit m_engine.log(message); }
+    const CardWatch& card() const override { return m_engine.m_card; }
     void fail(FailureCause cause, const QString& message, const QString& path) override
     {
         RunOutcome& outcome = m_engine.m_outcome;
@@ -147,7 +153,9 @@ private:
 
 SpeedTester::SpeedTester(QObject* parent)
     : RunEngine(parent)
-{}
+{
+    qRegisterMetaType<FailureCause>("FailureCause");
+}
 
 SpeedTester::SpeedTester(const TestPlan& plan, QObject* parent)
     : RunEngine(parent)
@@ -183,6 +191,7 @@ void SpeedTester::run()
 {
     m_stopFlag.store(0, std::memory_order_relaxed);
     m_runId = BlockPattern::newRunId();
+    m_card = CardWatch(m_plan.rootPath);
     m_outcome = RunOutcome();
     Report report(*this);
     runPlan(report);
@@ -214,7 +223,7 @@ void SpeedTester::runPlan(Report& report)
         for (const QString& skipped : files.skippedSources())
             emit log(tr("LogSkipSmall").arg(skipped));
         if (files.isEmpty()) {
-            report.fail(FailureCause::Other, tr("LogNoValidFiles"), QString());
+            report.fail(FailureCause::MissingSource, tr("LogNoValidFiles"), QString());
             return;
         }
     } else {
@@ -268,6 +277,9 @@ void SpeedTester::runPlan(Report& report)
 
 void SpeedTester::removeTestFiles()
 {
+    // A card that has gone leaves its files with it; the folder now at its root is not its own.
+    if (!m_card.present())
+        return;
     for (const QString& path : qAsConst(m_targetFiles))
         QFile::remove(path);
 }
@@ -308,6 +320,7 @@ bool SpeedTester::runPhase(Report& report, WorkerMode mode, const QStringList& s
         phase.workers.push_back(std::make_unique<FileWorker>(
             static_cast<int>(mode), source, targets[i], sizes.value(i), blockSize, stopFlag));
         phase.workers.back()->setStreamIdentity(m_runId, static_cast<quint32>(i));
+        phase.workers.back()->setCard(m_card);
     }
     phase.started.fill(false, n);
     phase.finished.fill(false, n);
@@ -351,24 +364,26 @@ bool SpeedTester::runPhase(Report& report, WorkerMode mode, const QStringList& s
         return false;
 
     const qint64 total = phase.totalBytes();
-    sampleProgress(phase, true);
+    // The streams that failed, and the cause that tells the most: a failure of the card itself
+    // (each stream then reports it in the same words) wins over another's plain error.
+    QStringList errors;
+    const FileWorker* failed = nullptr;
+    for (const auto& w : phase.workers) {
+        if (w->succeeded() || w->errorString().isEmpty())
+            continue;
+        errors.append(w->errorString());
+        if (!failed || failed->cause() == FailureCause::Other)
+            failed = w.get();
+    }
+    // Only a phase that moved all its bytes closes at 100 %; a failed one stays where it stopped.
+    sampleProgress(phase, !failed);
     if (mode == WorkerMode::Read) {
         for (int i = 0; i < n; ++i)
             report.mismatch(i, targets[i], *phase.workers[i]);
     }
-
-    QStringList errors;
-    QString failedPath;
-    for (int i = 0; i < n; ++i) {
-        const FileWorker& w = *phase.workers[i];
-        if (!w.succeeded() && !w.errorString().isEmpty()) {
-            errors.append(w.errorString());
-            if (failedPath.isEmpty())
-                failedPath = targets[i];
-        }
-    }
-    if (!errors.isEmpty()) {
-        report.fail(FailureCause::Other, errors.join(QLatin1Char('\n')), failedPath);
+    if (failed) {
+        errors.removeDuplicates();
+        report.fail(failed->cause(), errors.join(QLatin1Char('\n')), failed->errorPath());
         return false;
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/cardwatch.h"
 #include "engine/runengine.h"
 #include "engine/testplan.h"
 
@@ -31,6 +32,8 @@ public:
     // thread runs is discarded when the run begins.
     void requestStop() override;
 
+    // The card of the run, as found when the run began.
+    const CardWatch& card() const { return m_card; }
     // The run's test files and the bytes of each; kept after run() has returned.
     const QStringList& targetFiles() const { return m_targetFiles; }
     const QVector<qint64>& fileSizes() const { return m_fileSizes; }
@@ -59,6 +62,7 @@ private:
     QVector<qint64> m_fileSizes;
     std::atomic<int> m_stopFlag{0};
     RunOutcome m_outcome;
+    CardWatch m_card;
     // Stamped into every block of the run, so no block of another run can pass for its own.
     quint64 m_runId = 0;
 };

@@ -296,12 +296,12 @@ const CatalogueEntry kEntries[] = {
      "測試大小小於區塊大小。"},
     {"MsgCapLimitTitle", "卡容量限制", "Card capacity limit", "卡容量限制"},
     {"MsgCapLimitBody",
-     "目标卡 ≤32GB 使用 FAT32 文件系统，单个文件不能超过 4GB。\n"
-     "请将测试大小设为 3.5GB 或以下。",
-     "Target card ≤32GB uses FAT32 with a 4GB per-file hard limit.\n"
-     "Please keep the test size at 3.5GB or below.",
-     "目標卡 ≤32GB 使用 FAT32 檔案系統，單一檔案不得超過 4GB。\n"
-     "請將測試大小設為 3.5GB 以下。"},
+     "目标卡使用 FAT 文件系统（FAT32/16/12），单个文件不能超过 4GB。\n"
+     "请将测试大小设为 3.5GB 或以下，或将卡格式化为 exFAT。",
+     "The target card uses a FAT file system (FAT32/16/12), which holds at most 4GB per file.\n"
+     "Please keep the test size at 3.5GB or below, or format the card as exFAT.",
+     "目標卡使用 FAT 檔案系統（FAT32/16/12），單一檔案不得超過 4GB。\n"
+     "請將測試大小設為 3.5GB 以下，或將記憶卡格式化為 exFAT。"},
     {"MsgModeConflictTitle", "模式冲突", "Mode conflict", "模式衝突"},
     {"MsgModeConflictBody",
      "[填满整卡]仅支持[随机数据]模式。请切换测试模式，或在判定规则中关闭满容量模式。",
@@ -321,11 +321,11 @@ const CatalogueEntry kEntries[] = {
      "Total size of selected files is smaller than the block size; cannot test.",
      "所選檔案的總大小小於區塊大小，無法測試。"},
     {"MsgCapLimitFilesBody",
-     "目标卡 ≤32GB 使用 FAT32 文件系统，单个文件不能超过 4GB。\n"
+     "目标卡使用 FAT 文件系统（FAT32/16/12），单个文件不能超过 4GB。\n"
      "请移除或拆分大于 3.5GB 的源文件后重试。",
-     "Target card ≤32GB uses FAT32 with a 4GB per-file hard limit.\n"
+     "The target card uses a FAT file system (FAT32/16/12), which holds at most 4GB per file.\n"
      "Please remove or split source files larger than 3.5GB and retry.",
-     "目標卡 ≤32GB 使用 FAT32 檔案系統，單一檔案不得超過 4GB。\n"
+     "目標卡使用 FAT 檔案系統（FAT32/16/12），單一檔案不得超過 4GB。\n"
      "請移除或分割大於 3.5GB 的來源檔案後再試一次。"},
     {"MsgFormatTitle", "测试前格式化", "Format before test", "測試前格式化"},
     {"MsgFormatBody",
@@ -693,6 +693,75 @@ const CatalogueEntry kEntries[] = {
     {"TipColVerdict", "通过、警告或不达标，按判定规则得出；将鼠标停在判定上可查看原因。",
      "Pass, Warn or Fail under the verdict rules; rest the pointer on a verdict for its reasons.",
      "通過、警告或未達標，依判定規則得出；將滑鼠停在判定上可查看原因。"},
+    {"ErrCardFull",
+     "存储卡 %2 已满：%1 未能完整写入。请清理卡上的空间或选择更小的测试大小，然后重新开始。",
+     "The card %2 is full: %1 could not be written completely. Free some space on the card or "
+     "choose a smaller test size, then start again.",
+     "記憶卡 %2 已滿：%1 未能完整寫入。請清出卡上的空間或選擇較小的測試大小，然後重新開始。"},
+    {"ErrDeviceOutOfRoom",
+     "存储卡 %2 没有保存它已接受的数据：写入 %1 "
+     "时设备报告空间不足，而其文件系统仍显示有大量可用空间。"
+     "这张卡可能正在损坏或是扩容卡，请勿用它录像；可用“填满整卡”并校验数据来确认。",
+     "The card %2 did not store what it accepted: writing %1 was refused for want of room while "
+     "its file system still reports plenty of free space. The card may be failing or counterfeit: "
+     "do not trust it with recordings, and check it with a fill of the whole card with data "
+     "verification.",
+     "記憶卡 %2 沒有保存它已接受的資料：寫入 %1 "
+     "時裝置回報空間不足，而其檔案系統仍顯示有大量可用空間。"
+     "這張卡可能正在損壞或是擴容卡，請勿用它錄影；可用「寫滿整張卡」並驗證資料來確認。"},
+    {"ErrWriteProtected",
+     "存储卡 %2 拒绝写入（写保护），无法写入 %1。如果是 SD 卡，请将侧面的锁定开关推到解锁位置"
+     "（朝向金属触点），重新插入后再开始测试。",
+     "The card %2 refuses writes (write-protected), so %1 could not be written. If it is an SD "
+     "card, slide the lock switch on its side to the unlocked position (towards the contacts), "
+     "insert it again and start a new test.",
+     "記憶卡 %2 拒絕寫入（防寫），無法寫入 %1。如果是 SD 卡，請將側面的鎖定開關推到解鎖位置"
+     "（朝向金屬接點），重新插入後再開始測試。"},
+    {"ErrFileTooLarge",
+     "%1 超出了存储卡 %2 的文件系统允许的单个文件大小（FAT32 最大 4GB）。"
+     "请选择 3.5GB 或以下的测试大小，或将卡格式化为 exFAT。",
+     "%1 grew beyond the largest file the file system of the card %2 can hold (4GB on FAT32). "
+     "Choose a test size of 3.5GB or less, or format the card as exFAT.",
+     "%1 超出了記憶卡 %2 的檔案系統允許的單一檔案大小（FAT32 最大 4GB）。"
+     "請選擇 3.5GB 以下的測試大小，或將記憶卡格式化為 exFAT。"},
+    {"ErrDeviceError",
+     "处理 %1 时，存储卡或读卡器报告了错误（卡 %2）。这张卡可能正在损坏：请换一个读卡器或 USB "
+     "接口再试，"
+     "如果错误仍然出现，请更换存储卡。",
+     "The card or its reader reported an error while working on %1 (card %2). The card may be "
+     "failing: try another reader or USB port, and if the error comes back, replace the card.",
+     "處理 %1 時，記憶卡或讀卡機回報了錯誤（卡 %2）。這張卡可能正在損壞：請換一個讀卡機或 USB "
+     "連接埠再試，"
+     "如果錯誤仍然出現，請更換記憶卡。"},
+    {"ErrCardRemoved",
+     "测试期间存储卡 %2 被移除（当时正在处理 "
+     "%1）。请重新插入存储卡并开始新的测试；测试留在卡上的文件可以删除。",
+     "The card %2 was removed during the test (while working on %1). Insert it again and start a "
+     "new test; test files left on it can be deleted.",
+     "測試期間記憶卡 %2 被移除（當時正在處理 "
+     "%1）。請重新插入記憶卡並開始新的測試；測試留在卡上的檔案可以刪除。"},
+    {"ErrMissingSource",
+     "无法读取要复制到 %2 的源文件 %1。请确认该文件仍然存在且可读，然后重新开始。",
+     "The file to copy, %1, could not be read for the card %2. Check that it still exists and "
+     "that you may read it, then start again.",
+     "無法讀取要複製到 %2 的來源檔案 %1。請確認該檔案仍然存在且可讀取，然後重新開始。"},
+    {"LogFillEndsFull", "  卡已写满（%1）：本次填满完成",
+     "  Card full at %1: this fill is complete", "  記憶卡已寫滿（%1）：本次寫滿完成"},
+    {"FillCheckProgress", "正在校验第 %1/%2 次填满：%3 %", "Checking fill %1/%2: %3 %",
+     "正在驗證第 %1/%2 次寫滿：%3 %"},
+    {"ProgressFailed", "失败 · ", "Failed · ", "失敗 · "},
+    {"VerdictRunFailed", "测试出错，未能完成：%1", "The test failed before its end: %1",
+     "測試出錯，未能完成：%1"},
+    {"DriveGoneTitle", "驱动器已不在", "Drive no longer present", "磁碟機已不在"},
+    {"DriveGoneBody", "之前选择的驱动器 %1 已不在列表中。请选择要测试的驱动器。",
+     "The drive you had selected, %1, is no longer listed. Please choose the drive to test.",
+     "先前選擇的磁碟機 %1 已不在清單中。請選擇要測試的磁碟機。"},
+    {"CloseRunningTitle", "测试进行中", "Test in progress", "測試進行中"},
+    {"CloseRunningBody", "测试仍在进行。要停止测试并关闭吗？测试文件会从卡上删除。",
+     "A test is still running. Stop it and close? The test files are removed from the card.",
+     "測試仍在進行。要停止測試並關閉嗎？測試檔案會從記憶卡上刪除。"},
+    {"BtnStopAndClose", "停止并关闭", "Stop and close", "停止並關閉"},
+    {"BtnKeepTesting", "继续测试", "Keep testing", "繼續測試"},
 };
 
 } // namespace

@@ -36,15 +36,25 @@ QString CapacityRules::driveItemText(const platform::VolumeInfo& volume)
         .trimmed();
 }
 
+bool CapacityRules::hasFatFileLimit(const QString& fileSystem, quint64 totalBytes)
+{
+    if (fileSystem.isEmpty())
+        return isSmallCard(totalBytes);
+    return fileSystem.startsWith(QLatin1String("FAT"), Qt::CaseInsensitive) ||
+           fileSystem.compare(QLatin1String("vfat"), Qt::CaseInsensitive) == 0 ||
+           fileSystem.compare(QLatin1String("msdos"), Qt::CaseInsensitive) == 0;
+}
+
 bool CapacityRules::isSmallCard(quint64 totalBytes)
 {
     // Unsigned wrap-around puts 0 far above the limit.
     return totalBytes - 1 <= SmallCardLimit - 1;
 }
 
-QVector<bool> CapacityRules::visibleSizes(const QVector<qint64>& sizes, quint64 totalBytes)
+QVector<bool> CapacityRules::visibleSizes(const QVector<qint64>& sizes, quint64 totalBytes,
+                                          const QString& fileSystem)
 {
-    const bool small = isSmallCard(totalBytes);
+    const bool small = hasFatFileLimit(fileSystem, totalBytes);
     QVector<bool> visible;
     visible.reserve(sizes.size());
     for (qint64 size : sizes)

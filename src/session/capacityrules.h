@@ -24,8 +24,14 @@ public:
 
     // Between 1 byte and 32 GiB inclusive; an unknown capacity (0) is not small.
     static bool isSmallCard(quint64 totalBytes);
-    // Which of the test sizes a card of totalBytes can be tested with.
-    static QVector<bool> visibleSizes(const QVector<qint64>& sizes, quint64 totalBytes);
+    // Whether the card's file system caps a file at 4 GiB: every FAT (FAT32, FAT16, FAT12)
+    // whatever the card's size, no other named one (exFAT, NTFS, ext4); a card whose file
+    // system is unknown by its size, as small cards are formatted FAT32.
+    static bool hasFatFileLimit(const QString& fileSystem, quint64 totalBytes);
+    // Which of the test sizes a card of totalBytes with that file system (empty: unknown) can
+    // be tested with.
+    static QVector<bool> visibleSizes(const QVector<qint64>& sizes, quint64 totalBytes,
+                                      const QString& fileSystem = QString());
     // The index to select: current while it stays visible, else the largest visible size
     // (current again when nothing is visible).
     static int fittingIndex(int current, const QVector<bool>& visible);

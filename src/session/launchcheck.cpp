@@ -25,7 +25,8 @@ Refusal planRandom(const LaunchRequest& request, LaunchPlan& plan)
     const qint64 fileSize = request.testSize / request.blockSize * request.blockSize;
     if (fileSize <= 0)
         return warning("MsgErrorTitle", LaunchTexts::tr("MsgSizeLtBlock"));
-    if (CapacityRules::isSmallCard(request.capacity) && fileSize > CapacityRules::SmallCardMaxFile)
+    if (CapacityRules::hasFatFileLimit(request.fileSystem, request.capacity) &&
+        fileSize > CapacityRules::SmallCardMaxFile)
         return warning("MsgCapLimitTitle", LaunchTexts::tr("MsgCapLimitBody"));
 
     plan.fileSize = fileSize;
@@ -70,7 +71,8 @@ Refusal planFiles(const LaunchRequest& request, LaunchPlan& plan)
         return warning("MsgErrorTitle", LaunchTexts::tr("MsgFilesMissing").arg(missing.join('\n')));
     if (total == 0)
         return warning("MsgErrorTitle", LaunchTexts::tr("MsgFilesTooSmall"));
-    if (CapacityRules::isSmallCard(request.capacity) && largest > CapacityRules::SmallCardMaxFile)
+    if (CapacityRules::hasFatFileLimit(request.fileSystem, request.capacity) &&
+        largest > CapacityRules::SmallCardMaxFile)
         return warning("MsgCapLimitTitle", LaunchTexts::tr("MsgCapLimitFilesBody"));
 
     plan.fileSize = 0;

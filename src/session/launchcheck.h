@@ -28,6 +28,7 @@ struct LaunchRequest
     qint64 blockSize = 0;
     int streamCount = 1;
     quint64 capacity = 0; // of the target card, 0 when unknown
+    QString fileSystem;   // of the target card, empty when unknown
     QStringList sourcePaths;
 };
 

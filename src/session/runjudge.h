@@ -11,10 +11,12 @@
 // Where the phases of a run stand when its figures are made.
 struct PhaseState
 {
-    bool writeDone = false;   // a write phase has ended
-    bool readDone = false;    // a read phase has ended
-    bool readEnabled = false; // the current round reads back: the read verdicts count
-    bool judged = false;      // the current round's last phase has ended
+    bool writeDone = false;    // a write phase has ended
+    bool readDone = false;     // a read phase has ended
+    bool readEnabled = false;  // the current round reads back: the read verdicts count
+    bool judged = false;       // the current round's last phase has ended
+    QString failure;           // the error that ended the run (empty while none did)
+    bool failedInRead = false; // the failure came in a read phase
 };
 
 // Turns the samples of a run into its figures and verdicts: one row for the card total, and one

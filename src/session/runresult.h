@@ -50,6 +50,9 @@ struct RunFigures
     bool writeMeasured = false; // whether the write columns describe a write phase that ended
     bool readMeasured = false;  // whether the read columns describe a read phase that ran
     bool judged = false;        // whether the verdicts are made (the round's last phase ended)
+    // The error that ended the run, when one did: every row is then a Fail, whatever its
+    // figures say, and its reasons say why.
+    QString failure;
     Verdict card() const { return rows.isEmpty() ? Verdict::Pass : rows.first().verdict.overall(); }
 };
 

@@ -16,6 +16,16 @@ struct SessionTexts
     Q_DECLARE_TR_FUNCTIONS(TestSession)
 };
 
+// The file system of the listed volume at root; empty when it is not listed.
+QString fileSystemOf(const QString& root)
+{
+    for (const platform::VolumeInfo& volume : platform::listRemovableVolumes()) {
+        if (QString::fromStdString(volume.root) == root)
+            return QString::fromStdString(volume.fileSystem);
+    }
+    return QString();
+}
+
 LaunchRequest launchRequestOf(const TestRequest& request, quint64 capacity)
 {
     LaunchRequest out;
@@ -25,6 +35,8 @@ LaunchRequest launchRequestOf(const TestRequest& request, quint64 capacity)
     out.blockSize = request.blockSize;
     out.streamCount = request.streamCount;
     out.capacity = capacity;
+    // FAT's file limit goes with the file system, not with the card's size.
+    out.fileSystem = fileSystemOf(request.root);
     out.sourcePaths = request.sourceFiles;
     return out;
 }
@@ -239,6 +251,10 @@ void TestSession::launchRound()
     connect(e, &RunEngine::testError, this, &TestSession::onEngineError);
     connect(e, &RunEngine::log, this, &TestSession::log);
     connect(e, &RunEngine::rollingFileProgress, this, &TestSession::fillProgress);
+    connect(e, &RunEngine::fillCheckProgress, this,
+            [this](int fill, int fills, int percent, double current, double average) {
+                emit fillCheckProgress(fill, fills, percent, current, average, m_clock.elapsed());
+            });
     connect(e, &RunEngine::dataMismatch, this, &TestSession::onDataMismatch);
     connect(e, &RunEngine::ended, this, &TestSession::onEngineEnded);
     emit roundStarted(m_round, m_result.rounds);
@@ -307,6 +323,7 @@ int TestSession::overallPercent(int percent) const
 
 void TestSession::onProgress(bool write, int percent, double current, double average)
 {
+    m_phases.failedInRead = !write; // a failure from now on is this phase's
     const int overall = overallPercent(percent);
     if ((write ? m_writeSamples : m_readSamples).addCardSample(percent, current))
         (write ? m_result.writeSeries : m_result.readSeries).card
@@ -354,8 +371,12 @@ void TestSession::onEngineError(const QString& message)
 {
     log(SessionTexts::tr("LogErrorPrefix").arg(message));
     m_result.errors << message;
-    if (!m_failed)
+    if (!m_failed) {
         m_result.failure = message;
+        // Whatever its figures say, no row of a failed run passes.
+        m_phases.failure = message;
+        judge();
+    }
     // No further round starts; this one ends when its engine does.
     m_failed = true;
     emit error(message);

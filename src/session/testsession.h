@@ -91,6 +91,10 @@ signals:
     void streamSample(bool write, int stream, int percent, double currentMBps, double avgMBps);
     // Rolling fill: file currentFile of totalFiles, bytes written of the whole test.
     void fillProgress(int currentFile, int totalFiles, qint64 bytesWritten, qint64 bytesTotal);
+    // Rolling fill: the check of fill `fill` of `fills` has read `percent` of it, at these
+    // speeds (MB/s); elapsed since the run began.
+    void fillCheckProgress(int fill, int fills, int percent, double currentMBps, double avgMBps,
+                           qint64 elapsedMs);
     // A log line, already stamped with its time.
     void logLine(QString line);
     // An error the user must hear about; the run then ends as RunEnd::Failed.

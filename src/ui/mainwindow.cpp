@@ -1,10 +1,7 @@
 #include "ui/mainwindow.h"
 
 #include "chart/speedchartwidget.h"
-#include "engine/units.h"
 #include "i18n/i18n.h"
-#include "platform/volumes.h"
-#include "session/capacityrules.h"
 #include "session/runtexts.h"
 #include "session/testsession.h"
 #include "ui/logpane.h"
@@ -15,9 +12,11 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -25,10 +24,10 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -427,6 +426,10 @@ void MainWindow::connectControls()
         hideOversizeTestSizes();
         updateTotalSizeLabel();
     });
+    connect(driveCombo, QOverload<int>::of(&QComboBox::activated), this, [this] {
+        chosenRoot = selectedRoot();
+        driveCombo->setPlaceholderText(QString());
+    });
 }
 
 void MainWindow::changeEvent(QEvent* event)
@@ -434,6 +437,30 @@ void MainWindow::changeEvent(QEvent* event)
     if (event->type() == QEvent::LanguageChange)
         retranslate();
     QMainWindow::changeEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (session->isRunning()) {
+        QMessageBox box(QMessageBox::Question, tr("CloseRunningTitle"), tr("CloseRunningBody"),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.button(QMessageBox::Yes)->setText(tr("BtnStopAndClose"));
+        box.button(QMessageBox::No)->setText(tr("BtnKeepTesting"));
+        box.setDefaultButton(QMessageBox::No);
+        // The run may have ended while the question was open; then there is nothing to keep.
+        if (box.exec() != QMessageBox::Yes && session->isRunning()) {
+            event->ignore();
+            return;
+        }
+        if (session->isRunning()) {
+            // The engine removes its files on the way out; the window waits for the run's end.
+            QEventLoop untilEnded;
+            connect(session, &TestSession::finished, &untilEnded, &QEventLoop::quit);
+            session->stop();
+            untilEnded.exec();
+        }
+    }
+    QMainWindow::closeEvent(event);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -524,85 +551,6 @@ void MainWindow::retranslate()
         speedChart->update();
     if (driveCombo && driveCombo->count() > 0)
         refreshDrives();
-}
-
-QString MainWindow::selectedRoot() const
-{
-    return driveCombo ? driveCombo->currentData().toString() : QString();
-}
-
-quint64 MainWindow::selectedCapacity() const
-{
-    const QString root = selectedRoot();
-    platform::VolumeSpace space;
-    if (root.isEmpty() || !platform::queryVolumeSpace(root.toStdString(), space))
-        return 0;
-    return space.totalBytes;
-}
-
-quint64 MainWindow::selectedFreeSpace() const
-{
-    const QString root = selectedRoot();
-    platform::VolumeSpace space;
-    if (root.isEmpty() || !platform::queryVolumeSpace(root.toStdString(), space))
-        return 0;
-    return space.freeBytes;
-}
-
-void MainWindow::refreshDrives()
-{
-    driveCombo->clear();
-    for (const platform::VolumeInfo& volume : platform::listRemovableVolumes())
-        driveCombo->addItem(CapacityRules::driveItemText(volume),
-                            QString::fromStdString(volume.root));
-    if (driveCombo->count() > 0)
-        driveCombo->setCurrentIndex(0);
-    else
-        driveCombo->addItem(tr("DriveWarnNoDrive"), QString());
-    // A language switch re-lists the drives during a run too; that must not offer a second
-    // run over the running one.
-    startButton->setEnabled(!session->isRunning());
-    hideOversizeTestSizes();
-}
-
-bool MainWindow::selectDrive(const QString& root)
-{
-    const int index = root.isEmpty() ? -1 : driveCombo->findData(root);
-    if (index >= 0)
-        driveCombo->setCurrentIndex(index);
-    return index >= 0;
-}
-
-void MainWindow::hideOversizeTestSizes()
-{
-    if (!testSizeCombo)
-        return;
-    QVector<qint64> sizes;
-    for (int i = 0; i < testSizeCombo->count(); ++i)
-        sizes << testSizeCombo->itemData(i).toLongLong();
-    const QVector<bool> visible = CapacityRules::visibleSizes(sizes, selectedCapacity());
-    if (auto* view = qobject_cast<QListView*>(testSizeCombo->view())) {
-        for (int i = 0; i < visible.size(); ++i)
-            view->setRowHidden(i, !visible[i]);
-    }
-    testSizeCombo->setCurrentIndex(
-        CapacityRules::fittingIndex(testSizeCombo->currentIndex(), visible));
-}
-
-void MainWindow::updateTotalSizeLabel()
-{
-    if (!totalSizeLabel || !testSizeCombo || !streamCountSpin)
-        return;
-    const qint64 testSize = testSizeCombo->currentData().toLongLong();
-    const qint64 blockSize =
-        blockSizeCombo ? blockSizeCombo->currentData().toLongLong() : units::MiB;
-    const quint64 freeBytes = rules.fullCap ? selectedFreeSpace() : 0;
-    QString text = CapacityRules::totalSizeText(testSize, streamCountSpin->value(), rules.fullCap,
-                                                blockSize, freeBytes, rules.iterCount);
-    // Rounds repeat a normal test too; the fill's text names its rounds itself.
-    if (!rules.fullCap && rules.iterCount > 1)
-        text += tr("TotalRounds", nullptr, rules.iterCount).arg(rules.iterCount);
-    totalSizeLabel->setText(text);
 }
 
 void MainWindow::onTestModeChanged()

@@ -55,6 +55,8 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    // A run in progress is stopped (its files removed) only when the user agrees to close.
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
@@ -71,6 +73,8 @@ private slots:
     void onStreamSample(bool write, int stream, int percent, double cur, double avg);
     void showFigures(const RunFigures& figures);
     void onTestError(const QString& message);
+    void onFillCheckProgress(int fill, int fills, int percent, double currentMBps, double avgMBps,
+                             qint64 elapsedMs);
     void onTestFinished(const RunResult& result);
     void onRollingFileProgress(int currentFile, int totalFiles, qint64 bytesWritten,
                                qint64 bytesTotal);
@@ -97,6 +101,7 @@ private:
 
     // The drive under test as listed: its root, or empty when none is selected.
     QString selectedRoot() const;
+    QString selectedFileSystem() const;
     quint64 selectedCapacity() const;
     quint64 selectedFreeSpace() const;
     void hideOversizeTestSizes();
@@ -129,6 +134,9 @@ private:
     bool readTestEnabled = false;
     TestSession* session = nullptr;
     bool logStarted = false; // the log pane was cleared for the run being launched
+    // The drive the user chose last (empty: none yet); kept across refreshes while listed.
+    QString chosenRoot;
+    bool lastPhaseWrite = true; // the phase the latest progress came from
     // The most recent positive current speed of each phase, as its label shows it.
     double lastWriteSpeed = 0.0;
     double lastReadSpeed = 0.0;

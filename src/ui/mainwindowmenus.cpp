@@ -70,6 +70,7 @@ void MainWindow::showAbout()
 }
 
 // Filling the whole card runs one stream and no read phase: their controls say so by being off.
+// The read group stays on where each fill is checked, since the check shows its progress there.
 void MainWindow::applyFillMode()
 {
     const bool fill = rules.fullCap;
@@ -77,6 +78,6 @@ void MainWindow::applyFillMode()
     streamsLabel->setEnabled(!fill);
     streamCountSpin->setEnabled(!fill && idle);
     readSpeedRowLabel->setEnabled(!fill);
-    readTestCheck->setEnabled(!fill);
-    readGroup->setEnabled(!fill);
+    readTestCheck->setEnabled(!fill && idle);
+    readGroup->setEnabled(!fill || rules.rollVerify);
 }

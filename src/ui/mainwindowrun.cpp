@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -34,6 +35,7 @@ void MainWindow::connectSession()
     connect(session, &TestSession::logLine, this, &MainWindow::showLogLine);
     connect(session, &TestSession::error, this, &MainWindow::onTestError);
     connect(session, &TestSession::figuresChanged, this, &MainWindow::showFigures);
+    connect(session, &TestSession::fillCheckProgress, this, &MainWindow::onFillCheckProgress);
     connect(session, &TestSession::finished, this, &MainWindow::onTestFinished);
 }
 
@@ -80,9 +82,9 @@ void MainWindow::startTest()
 
 bool MainWindow::offerFormat(QString& root)
 {
-    const auto answer =
-        QMessageBox::question(this, tr("MsgFormatTitle"), tr("MsgFormatBody").arg(root),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const auto answer = QMessageBox::question(this, tr("MsgFormatTitle"),
+                                              tr("MsgFormatBody").arg(driveCombo->currentText()),
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return true;
 
@@ -109,19 +111,14 @@ bool MainWindow::offerFormat(QString& root)
 
 void MainWindow::onRunStarted(const QStringList& labels)
 {
-    resultActions->clearResult();
+    // Nothing of the previous run may pass for this one's.
+    resetRunDisplays();
+    lastPhaseWrite = true;
     speedChart->setStreams(labels);
     ResultsTable::build(resultsTable, labels);
-    writeProgressBar->setValue(0);
-    readProgressBar->setValue(0);
-    writeSpeedLabel->setText(tr("ProgressInitial"));
-    readSpeedLabel->setText(tr("ProgressInitial"));
     startLog();
     setRunning(true);
     rollingProgressLabel->setVisible(rules.fullCap);
-    rollingProgressLabel->clear();
-    forgetRunTexts();
-    shownFigures = RunFigures();
 }
 
 void MainWindow::stopTest()
@@ -141,6 +138,10 @@ void MainWindow::onTestFinished(const RunResult& result)
 
 void MainWindow::onTestError(const QString& message)
 {
+    // The phase that failed says so where its speed was shown; the session fails its rows.
+    QLabel* label = lastPhaseWrite ? writeSpeedLabel : readSpeedLabel;
+    if (!label->text().startsWith(tr("ProgressFailed")))
+        label->setText(tr("ProgressFailed") + label->text());
     QMessageBox::critical(this, tr("LogTestErrorTitle"), message, QMessageBox::Ok);
 }
 
@@ -150,11 +151,15 @@ void MainWindow::setRunning(bool on)
     stopButton->setEnabled(on);
     startAction->setEnabled(!on);
     stopAction->setEnabled(on);
-    const QList<QWidget*> setUp = {
-        driveCombo,      refreshButton,  randomRadio,    externalFileRadio, testSizeCombo,
-        streamCountSpin, blockSizeCombo, sourceFileList, browseButton,      clearFilesButton};
+    const QList<QWidget*> setUp = {driveCombo,        refreshButton,  randomRadio,
+                                   externalFileRadio, testSizeCombo,  streamCountSpin,
+                                   blockSizeCombo,    sourceFileList, browseButton,
+                                   clearFilesButton,  readTestCheck};
     for (QWidget* widget : setUp)
         widget->setEnabled(!on);
+    // A fill's check borrows the read group; afterwards it shows what the switch says.
+    if (!on)
+        applyReadTestEnabled();
     applyFillMode();
 }
 
@@ -182,6 +187,7 @@ void MainWindow::onPhaseProgress(bool write, int percent, double currentSpeed, d
     QProgressBar* bar = write ? writeProgressBar : readProgressBar;
     QLabel* label = write ? writeSpeedLabel : readSpeedLabel;
     double& last = write ? lastWriteSpeed : lastReadSpeed;
+    lastPhaseWrite = write;
 
     bar->setValue(percent);
     if (currentSpeed > 0)
@@ -232,6 +238,21 @@ void MainWindow::onRollingFileProgress(int currentFile, int totalFiles, qint64 b
 {
     setLiveText(rollingProgressLabel, [=] {
         return RunTexts::rollingProgressText(currentFile, totalFiles, bytesWritten, bytesTotal);
+    });
+}
+
+void MainWindow::onFillCheckProgress(int fill, int fills, int percent, double currentMBps,
+                                     double avgMBps, qint64 elapsedMs)
+{
+    readGroup->setVisible(true);
+    readProgressBar->setValue(percent);
+    lastPhaseWrite = false;
+    if (currentMBps > 0)
+        lastReadSpeed = currentMBps;
+    const double last = lastReadSpeed;
+    setLiveText(readSpeedLabel, [=] {
+        return tr("FillCheckProgress").arg(fill).arg(fills).arg(percent) + QStringLiteral("  |  ") +
+               RunTexts::progressText(last, avgMBps, elapsedMs);
     });
 }
 

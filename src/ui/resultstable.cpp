@@ -294,6 +294,16 @@ void ResultsTable::show(QTableWidget* table, const RunFigures& figures, const Ve
         fillPhase(table, true, writeRows, rules.perStreamWrite, rules);
     if (figures.readMeasured)
         fillPhase(table, false, readRows, rules.perStreamRead, rules);
-    if (figures.judged)
+    if (!figures.failure.isEmpty()) {
+        // A failed run's rows say why they failed, not what their partial figures would say.
+        const int count = std::min(table->rowCount(), int(figures.rows.size()));
+        for (int r = 0; r < count; ++r) {
+            if (QTableWidgetItem* item = table->item(r, VerdictColumn))
+                VerdictCellStyle::apply(item, Verdict::Fail,
+                                        figures.rows[r].reasons.join(QLatin1Char('\n')));
+        }
+        table->resizeRowsToContents();
+    } else if (figures.judged) {
         setVerdicts(table, writeRows, readRows, verdicts, rules, streams);
+    }
 }

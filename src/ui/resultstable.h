@@ -48,7 +48,8 @@ public:
                             const QVector<DataIntegrity>& streams = {});
 
     // A run's figures as far as they are measured and judged; the per-stream minimums of the
-    // rules colour the speeds. Nothing when the table has no rows (a stopped run's).
+    // rules colour the speeds. Nothing when the table has no rows (a stopped run's). The rows of
+    // a failed run are a Fail, their tooltip saying why.
     static void show(QTableWidget* table, const RunFigures& figures, const VerdictRules& rules);
 
     static QColor speedColor(double value, double threshold);

@@ -345,6 +345,36 @@ private slots:
         QCOMPARE(cardEntries(), before);
     }
 
+    // A card that refuses writes ends the run as failed (4), with the message that names the
+    // cause and what to do; the history and the report say the same.
+    void writeProtectedCardFailsWithItsCause()
+    {
+        if (m_card.isEmpty())
+            QSKIP("Needs the emulated card: run through bench/card-sim --usb-root.");
+        const auto remount = [this](const char* how) {
+            return QProcess::execute(
+                       QStringLiteral("mount"),
+                       {QStringLiteral("-o"), QStringLiteral("remount,%1").arg(how), m_card}) == 0;
+        };
+        if (!remount("ro"))
+            QSKIP("The card cannot be remounted read-only here.");
+        const QString report = m_dir.filePath(QStringLiteral("protected.json"));
+        const Outcome o =
+            run(cli(), runArgs(QStringLiteral("16M"), {QStringLiteral("--report"), report}));
+        QVERIFY(remount("rw"));
+        QVERIFY2(o.code == 4, qPrintable(QString::number(o.code) + o.out + o.err));
+        QVERIFY2(o.err.contains(QStringLiteral("refuses writes")) &&
+                     o.err.contains(m_card.chopped(1)),
+                 qPrintable(o.err));
+        QFile file(report);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        RunResult result;
+        QString error;
+        QVERIFY2(ReportJson::read(file.readAll(), &result, &error), qPrintable(error));
+        QVERIFY(result.end == RunEnd::Failed && result.cause == FailureCause::WriteProtected);
+        QCOMPARE(result.figures.card(), Verdict::Fail);
+    }
+
     // On a terminal the progress is one line, rewritten in place several times a phase; an
     // HTML report comes with it.
     void progressLineIsRewrittenOnATerminal()

@@ -18,7 +18,9 @@ const QString Done = "========== Test complete ==========";
 const QString Cancelled = "Test cancelled by user.";
 const QString WriteRandom = QString::fromUtf8("—— Write test (random data) ——");
 const QString RollingDone = "========== Rolling-fill test complete ==========";
-const QString Full = QString::fromUtf8("Insufficient space — Write failed (%1)");
+const QString FullFill = "  Card full at %1: this fill is complete";
+const QString Missing = "The file to copy, %2, could not be read for the card %3. Check that it "
+                        "still exists and that you may read it, then start again.";
 
 QByteArray readAll(const QString& path)
 {
@@ -83,6 +85,7 @@ struct Recorder : QObject
         hook(e, &SpeedTester::log, "log");
         hook(e, &SpeedTester::rollingFileProgress, "rollingFileProgress");
         hook(e, &SpeedTester::dataMismatch, "dataMismatch");
+        hook(e, &SpeedTester::fillCheckProgress, "fillCheckProgress");
     }
     template<typename... A>
     void hook(RunEngine* e, void (RunEngine::*signal)(A...), const char* name)
@@ -356,15 +359,21 @@ private slots:
         QTest::newRow("short file read back")
             << Failure{ReadJob, {}, "one.dat", "Read failed (%1)", Block};
         // The partly written target stays; the engine removes it.
-        QTest::newRow("short copy source") << Failure{WriteJob, "short.bin", "part.bin",
-                                                      "Reading source file failed (%2)", 2 * Block};
-        QTest::newRow("copy onto folder")
-            << Failure{WriteJob, "one.dat", "dir", "Cannot create target file: %1", 0};
+        QTest::newRow("short copy source")
+            << Failure{WriteJob, "short.bin", "part.bin", Missing, 2 * Block};
+        // Errors without a cause of their own carry the system's words.
+        QTest::newRow("copy onto folder") << Failure{
+            WriteJob, "one.dat", "dir", "Cannot create target file: %1 — Is a directory", 0};
         QTest::newRow("unusable block size")
             << Failure{WriteJob, {}, "z.dat", "Failed to allocate I/O buffer", 0, 0};
         QTest::newRow("read missing, Chinese")
-            << Failure{ReadJob, {},    "gone.dat",       QString::fromUtf8("无法读取文件: %1"),
-                       0,       Block, SimplifiedChinese};
+            << Failure{ReadJob,
+                       {},
+                       "gone.dat",
+                       QString::fromUtf8("无法读取文件: %1 — No such file or directory"),
+                       0,
+                       Block,
+                       SimplifiedChinese};
         QTest::newRow("stopped") << Failure{WriteJob, {}, "s.dat", {}, 0, Block, English, true};
     }
     void workerFailsOrStops()
@@ -378,7 +387,9 @@ private slots:
         auto w = runJob(f.mode, src, root + f.target, 3 * Block, f.block, &stop);
         setLanguage(English);
         QVERIFY(!w->succeeded());
-        QCOMPARE(w->errorString(), f.message.replace("%1", root + f.target).replace("%2", src));
+        QCOMPARE(
+            w->errorString(),
+            f.message.replace("%1", root + f.target).replace("%2", src).replace("%3", dir->path()));
         QCOMPARE(w->bytesDone(), f.moved);
         QVERIFY(!f.moved || f.mode == ReadJob ||
                 readAll(root + f.target) == readAll(src).left(int(f.moved)));
@@ -421,7 +432,8 @@ private slots:
         // Bad data is a finding about the card, not a failure of the read; a short source is.
         const bool whole = d.sourceSize == 0 || d.sourceSize == 6 * Block;
         QCOMPARE(r->errorString(),
-                 whole ? QString() : QString("Reading source file failed (%1)").arg(src));
+                 whole ? QString()
+                       : QString(Missing).replace("%2", src).replace("%3", dir->path()));
         QVERIFY(r->succeeded() == whole && (!whole || r->bytesDone() == 6 * Block));
         QCOMPARE(r->badBlocks(), d.bad);
         QCOMPARE(r->firstBadOffset(), d.first);
@@ -639,14 +651,17 @@ private slots:
                 QFile::resize(testFile(2), 2 * Block);
         };
         QVERIFY(runRandom(e, inRead ? 2 : 4, 3 * Block, true));
-        const QString create = "Cannot create target file: %1";
+        const QString create = "Cannot create target file: %1 — Is a directory";
         QCOMPARE(rec.first("testError"),
                  inRead ? QString("Read failed (%1)").arg(testFile(2))
                         : create.arg(testFile(1)) + "\n" + create.arg(testFile(3)));
-        // The other streams were seen at 100 % right before the error, which ends the run.
+        // The error ends the run; the phase's last sample stays where the bytes stopped.
         QCOMPARE(rec.ev.last().name, QString("testError"));
-        checkFinalSample(rec.ev, rec.ev.size() - 1, !inRead, 2,
-                         inRead ? QVector<int>{0, 1} : QVector<int>{1, 3});
+        const int last = rec.ev.size() - 1;
+        int sample = last - 1;
+        while (sample >= 0 && rec.ev[sample].name != (inRead ? "readProgress" : "writeProgress"))
+            --sample;
+        QVERIFY(sample >= 0 && rec.ev[sample].args[0].toInt() < 100);
         QCOMPARE(rec.count(inRead ? "readFinished" : "writeFinished"), 0);
         // The run's files are gone; the folders, not the run's own, stay.
         QCOMPARE(entriesOf(root).size(), inRead ? 0 : 2);
@@ -768,11 +783,15 @@ private slots:
             "File size is smaller than the block size.");
         row("free below a block", F, Block - 1, 0, 1, 0,
             "Card free space is insufficient to write even one file.");
-        row("file cannot be created", F, 3 * F, 0, 2, 3, "Cannot create target file: %1", 1);
+        row("file cannot be created", F, 3 * F, 0, 2, 3,
+            "Cannot create target file: %1 — Is a directory", 1);
         // Full in the tail or under 1 % before the end (bookkeeping): complete. Earlier: error.
         row("full in the last file", F, 8 * F + Block, Block, 2, 9, {}, -1, 8);
         row("full near the end", Block, 258 * Block, 0, 2, 258, {}, -1, 256);
-        row("full too early", F, 6 * F, 0, 2, 6, Full, -1, 4);
+        row("full too early", F, 6 * F, 0, 2, 6,
+            "The card %2 is full: %1 could not be written completely. Free some space on the "
+            "card or choose a smaller test size, then start again.",
+            -1, 4);
         // Far more than any disk writes before the first sample: only the stop ends it.
         QTest::newRow("stop after a sample")
             << Roll{64 * F, 64 * 64 * F, 0, 2, 64, {}, -1, -1, true};
@@ -837,13 +856,24 @@ private slots:
                                       "card capacity",
                                       r.tail / 1048576);
         for (int k = r.fullAt; !failing && k >= 0 && k < total; k += r.perFill)
-            logs << Full.arg(root + name(k));
-        QCOMPARE(rec.logs(), logs << (r.stop ? Cancelled : RollingDone));
+            logs << FullFill.arg(root + name(k));
+        // A failed fill is not complete.
+        if (!failing)
+            logs << (r.stop ? Cancelled : RollingDone);
+        QCOMPARE(rec.logs(), logs);
         QCOMPARE(rec.first("testError"),
-                 failing ? r.error.arg(root + name(qMax(r.blocked, r.fullAt))) : QString());
-
-        // The closing figures, also after an error or a stop: 100 %, the counter at its end.
+                 failing ? r.error.arg(root + name(qMax(r.blocked, r.fullAt))).replace("%2", root)
+                         : QString());
         const QVector<Event>& ev = rec.ev;
+        if (failing) {
+            // Where the bytes stopped, and nothing closed to be judged.
+            QCOMPARE(rec.count("writeFinished"), 0);
+            QVERIFY(rec.all("writeProgress").last().value(0).toInt() < 100);
+            QVERIFY(r.blocked < 0 || QDir(root).rmdir(name(r.blocked)));
+            return;
+        }
+
+        // The closing figures, also after a stop: 100 %, the counter at its end.
         const int fin = rec.indexOf("writeFinished");
         QVERIFY(fin == ev.size() - 2 && fin > rec.indexOf("testError") + 3);
         const QVariant avg = ev[fin].args[0];
@@ -892,6 +922,16 @@ private slots:
         QCOMPARE(rec.count("testError"), 0);
         QCOMPARE(rec.logs().last(), RollingDone);
         QVERIFY(entriesOf(root).isEmpty());
+        // Each check shows its progress as it reads, up to all of its fill.
+        for (int fill = 1; fill <= 2; ++fill) {
+            QVector<int> percents;
+            for (const QVariantList& a : rec.all("fillCheckProgress")) {
+                if (a[0].toInt() == fill && a[1].toInt() == 2)
+                    percents << a[2].toInt();
+            }
+            QVERIFY(!percents.isEmpty() && percents.last() == 100);
+            QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+        }
     }
 };
 

@@ -253,9 +253,20 @@ private slots:
         QCOMPARE(b.errors, QStringList("card full"));
         QCOMPARE(int(res.cause), cause);
         QCOMPARE(res.log.filter("Error: card full").size(), 1);
-        // What was measured before the error stays.
+        // What was measured before the error stays, but no row of a failed run passes, whatever
+        // its figures or the rules say, and each says why.
         QVERIFY(res.figures.writeMeasured);
         QCOMPARE(res.figures.rows[0].write.avg, 40.0);
+        QVERIFY(res.figures.judged);
+        QCOMPARE(res.figures.rows.size(), 3);
+        for (const RunRow& row : res.figures.rows) {
+            QCOMPARE(row.verdict.overall(), Verdict::Fail);
+            QVERIFY(row.reasons.join(' ').contains("card full"));
+        }
+        VerdictRules lenient;
+        lenient.aggWriteWarn = lenient.aggWriteFail = 0;
+        b.session.setRules(lenient);
+        QCOMPARE(b.session.result().figures.card(), Verdict::Fail);
     }
 
     void newRulesJudgeTheFiguresAgain()

@@ -187,6 +187,18 @@ private slots:
         QVERIFY(LaunchCheck::plan(r, plan).refused());
         r.capacity = 64 * quint64(GiB);
         QVERIFY(!LaunchCheck::plan(r, plan).refused());
+        // The 4 GiB file limit is the file system's: any FAT, whatever the card's size.
+        for (const auto& [fileSystem, capacity, limited] : {std::tuple{"FAT32", 64, true},
+                                                            {"FAT16", 2, true},
+                                                            {"FAT", 128, true},
+                                                            {"exFAT", 16, false},
+                                                            {"NTFS", 16, false},
+                                                            {"ext4", 8, false}}) {
+            r.fileSystem = fileSystem;
+            r.capacity = capacity * quint64(GiB);
+            QVERIFY2(LaunchCheck::plan(r, plan).refused() == limited, fileSystem);
+        }
+        r.fileSystem.clear();
         r.randomMode = false;
         QTemporaryDir dir;
         QFile file(dir.filePath("clip.mp4"));
@@ -463,13 +475,59 @@ private slots:
         }
     }
 
+    // The drive the user chose stays chosen while it is listed, whatever re-lists the drives;
+    // once it has gone nothing is chosen in its place, and the user is told.
+    void driveChoiceSurvivesRefresh()
+    {
+        // Two cards need two file systems: the scan lists a file system once.
+        QTemporaryDir first, second("/dev/shm/qc-card-XXXXXX");
+        SystemTree both, onlyFirst;
+        QVERIFY(first.isValid() && second.isValid() && both.isValid() && onlyFirst.isValid());
+        const QString a = both.addCard(first.path(), "ALPHA", "vfat");
+        const QString b = both.addCard(second.path(), "BETA", "exfat");
+        // The list is sorted by root: the user chooses the second, which then goes.
+        const QString kept = qMin(a, b), gone = qMax(a, b);
+        QVERIFY(onlyFirst.addCard(kept == a ? first.path() : second.path(), "K", "vfat") == kept);
+        both.activate();
+        if (platform::listRemovableVolumes().size() != 2)
+            QSKIP("Needs a crafted system and two file systems (/tmp and /dev/shm).");
+        MainWindow window;
+        DialogAnswerer answerer;
+        auto* combo = child<QComboBox>(window, "driveCombo");
+        QCOMPARE(combo->currentData().toString(), kept); // nothing chosen yet: the first
+        combo->setCurrentIndex(1);
+        emit combo->activated(1);
+        child<QAbstractButton>(window, "refreshButton")->click();
+        QCOMPARE(combo->currentData().toString(), gone);
+        window.findChild<QAction*>("langTraditionalAction")->trigger();
+        QCoreApplication::processEvents();
+        window.findChild<QAction*>("langEnglishAction")->trigger();
+        QCoreApplication::processEvents();
+        QCOMPARE(combo->currentData().toString(), gone);
+
+        onlyFirst.activate();
+        child<QAbstractButton>(window, "refreshButton")->click();
+        QCOMPARE(combo->currentIndex(), -1);
+        QVERIFY2(combo->placeholderText().contains(gone), qPrintable(combo->placeholderText()));
+        // A Start now aims at nothing: the card that is still there is not tested instead.
+        child<QAbstractButton>(window, "startButton")->click();
+        QVERIFY(!answerer.boxes.isEmpty() && answerer.boxes.first().title.contains("No removable"));
+        QCOMPARE(QDir(kept == a ? first.path() : second.path())
+                     .entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+        // Chosen again once it is back.
+        both.activate();
+        child<QAbstractButton>(window, "refreshButton")->click();
+        QCOMPARE(combo->currentData().toString(), gone);
+    }
+
     // Each refusal leaves the window idle and the card untouched.
     void preflightRefusals()
     {
         QTemporaryDir card;
         SystemTree tree, noDrives;
         QVERIFY(card.isValid() && tree.isValid() && noDrives.isValid());
-        const QString root = tree.addCard(card.path(), "CAM", "vfat");
+        const QString root = tree.addCard(card.path(), "CAM", "exfat");
         tree.activate();
         if (platform::listRemovableVolumes().empty())
             QSKIP("This build's volume scan does not read a crafted system.");

@@ -149,13 +149,24 @@ private slots:
         fillCard(cardMount, 700 << 20); // room for one whole file and a tail
         VerdictSettings settings;
         settings.rules.fullCap = true;
-        settings.enableRead = true; // a fill never reads back, whatever this says
+        settings.rules.rollVerify = true;
+        settings.enableRead = false; // a fill never reads back but to check itself
         settings.save();
         Ui ui;
         ui.get<QComboBox>("testSizeCombo")->setCurrentIndex(0);
         auto* progress = ui.get<QLabel>("rollingProgressLabel");
-        QStringList seen;
-        ui.run([&] { seen << (progress->isVisibleTo(&ui.window) ? progress->text() : "hidden"); });
+        auto* checking = ui.get<QLabel>("readSpeedLabel");
+        QStringList seen, checks;
+        ui.run([&] {
+            seen << (progress->isVisibleTo(&ui.window) ? progress->text() : "hidden");
+            if (checking->isVisibleTo(&ui.window))
+                checks << checking->text();
+        });
+        // The check of the fill shows how far it has read, at what speed, for how long.
+        const QRegularExpression check("^Checking fill 1/1: (\\d+) %  \\|  Current: [\\d.]+ MB/s"
+                                       "  \\|  Avg: [\\d.]+ MB/s  \\|  Elapsed: \\d+:\\d\\d$");
+        QVERIFY2(!checks.isEmpty() && checks.indexOf(check) >= 0, qPrintable(checks.join('|')));
+        QVERIFY(!ui.get<QGroupBox>("readGroup")->isVisibleTo(&ui.window)); // as the switch says
         const QRegularExpression file("^File 2/2 · Written [\\d.]+ / [\\d.]+ GB$");
         QVERIFY2(seen.indexOf(file) > seen.indexOf(QRegularExpression("^File 1/2 ")),
                  qPrintable(seen.join('|')));
@@ -220,7 +231,39 @@ private slots:
         });
         QCOMPARE(ui.answerer.boxes.size(), 3);
         QCOMPARE(ui.answerer.boxes.at(2).title, QString("Test error"));
+        QVERIFY2(ui.answerer.boxes.at(2).text.startsWith("The card " + cardMount + "/ is full"),
+                 qPrintable(ui.answerer.boxes.at(2).text));
         QVERIFY(!ui.log().contains("—— Starting round 2/3 ——"));
+        // A failed run is no success: the bar stays short, the phase says it failed, the card
+        // fails, and nothing reports completion after the error.
+        QVERIFY(bar->value() < 100);
+        QVERIFY(ui.get<QLabel>("writeSpeedLabel")->text().startsWith("Failed · "));
+        QCOMPARE(ui.cell(0, ResultsTable::VerdictColumn), QString("✗ Fail"));
+        const QString afterError = ui.log().section("Error: ", -1);
+        QVERIFY(!afterError.contains("Write complete") && !afterError.contains("Test complete"));
+    }
+
+    // A run in progress: its read switch cannot be flipped, and closing the window asks first;
+    // closing stops the run and removes its files (which cleanup checks).
+    void closingMidRunAsks()
+    {
+        auto ui = std::make_unique<Ui>();
+        ui->window.show();
+        ui->get<QComboBox>("testSizeCombo")->setCurrentIndex(0);
+        ui->answerer.buttons << QMessageBox::No; // no format
+        ui->click("startButton");
+        QTRY_VERIFY_WITH_TIMEOUT(ui->get<QProgressBar>("writeProgressBar")->value() >= 5,
+                                 RunTimeoutMs);
+        QVERIFY(!ui->get<QCheckBox>("readTestCheck")->isEnabled());
+        ui->answerer.buttons << QMessageBox::No; // keep testing
+        QVERIFY(!ui->window.close());
+        QVERIFY(!ui->idle() && ui->window.isVisible());
+        QCOMPARE(ui->answerer.boxes.last().title, QString("Test in progress"));
+        ui->answerer.buttons << QMessageBox::Yes; // stop and close
+        QVERIFY(ui->window.close());
+        QVERIFY(!ui->window.isVisible());
+        QCOMPARE(QDir(cardMount).entryList({"__card_speed_test_*"}), QStringList());
+        ui.reset();
     }
 };
 

@@ -5,6 +5,7 @@
 #include "platform/driveformatter.h"
 #include "platform/formatrules.h"
 #include "platform/interruptcatcher.h"
+#include "platform/ioerror.h"
 #include "platform/unbufferedfile.h"
 #include "platform/win32openargs.h"
 
@@ -20,6 +21,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <cerrno>
+#endif
+#ifdef _WIN32
 
 #include <shlobj.h>
 #endif
@@ -150,6 +155,87 @@ void testInterrupts()
 #endif
 }
 
+// Each system's codes name the same causes; what the card says (gone, room left) decides the
+// rest. A failed write leaves the system's code behind, and a volume keeps its identity.
+void testFailureCauses()
+{
+    using platform::ErrorKind;
+    using platform::IoFailure;
+#ifdef _WIN32
+    const std::vector<std::pair<int, ErrorKind>> codes = {
+        {ERROR_DISK_FULL, ErrorKind::NoSpace},
+        {ERROR_HANDLE_DISK_FULL, ErrorKind::NoSpace},
+        {ERROR_WRITE_PROTECT, ErrorKind::ReadOnly},
+        {ERROR_ACCESS_DENIED, ErrorKind::AccessDenied},
+        {ERROR_FILE_TOO_LARGE, ErrorKind::FileTooLarge},
+        {ERROR_CRC, ErrorKind::DeviceIo},
+        {ERROR_IO_DEVICE, ErrorKind::DeviceIo},
+        {ERROR_NOT_READY, ErrorKind::DeviceGone},
+        {ERROR_DEVICE_NOT_CONNECTED, ErrorKind::DeviceGone},
+        {ERROR_FILE_NOT_FOUND, ErrorKind::NotFound},
+        {ERROR_SHARING_VIOLATION, ErrorKind::Other},
+        {0, ErrorKind::None}};
+#else
+    const std::vector<std::pair<int, ErrorKind>> codes = {
+        {ENOSPC, ErrorKind::NoSpace},      {EROFS, ErrorKind::ReadOnly},
+        {EACCES, ErrorKind::AccessDenied}, {EPERM, ErrorKind::AccessDenied},
+        {EFBIG, ErrorKind::FileTooLarge},  {EIO, ErrorKind::DeviceIo},
+        {ENODEV, ErrorKind::DeviceGone},   {ENXIO, ErrorKind::DeviceGone},
+        {ENOENT, ErrorKind::NotFound},     {ESTALE, ErrorKind::NotFound},
+        {EISDIR, ErrorKind::Other},        {0, ErrorKind::None}};
+#endif
+    for (const auto& [code, kind] : codes) {
+        CHECK(platform::errorKindOf(code) == kind);
+        CHECK(platform::errorText(code).empty() == (code == 0));
+    }
+
+    constexpr std::uint64_t MiB = 1u << 20;
+    const auto facts = [](bool mounted, bool spaceKnown, std::uint64_t freeBytes) {
+        platform::CardFacts f;
+        f.mounted = mounted;
+        f.spaceKnown = spaceKnown;
+        f.freeBytes = freeBytes;
+        f.blockBytes = MiB;
+        return f;
+    };
+    const std::uint64_t justFull = MiB + platform::BookkeepingSlack - 1;
+    const std::vector<std::tuple<ErrorKind, platform::CardFacts, IoFailure>> table = {
+        {ErrorKind::NoSpace, facts(true, true, 0), IoFailure::CardFull},
+        {ErrorKind::NoSpace, facts(true, true, justFull), IoFailure::CardFull},
+        {ErrorKind::NoSpace, facts(true, true, justFull + 1), IoFailure::DeviceOutOfRoom},
+        {ErrorKind::NoSpace, facts(true, true, 1200 * MiB), IoFailure::DeviceOutOfRoom},
+        {ErrorKind::NoSpace, facts(true, false, 0), IoFailure::CardFull},
+        {ErrorKind::ReadOnly, facts(true, true, 0), IoFailure::WriteProtected},
+        {ErrorKind::AccessDenied, facts(true, false, 0), IoFailure::WriteProtected},
+        {ErrorKind::FileTooLarge, facts(true, false, 0), IoFailure::FileTooLarge},
+        {ErrorKind::DeviceIo, facts(true, false, 0), IoFailure::DeviceError},
+        {ErrorKind::DeviceGone, facts(true, false, 0), IoFailure::CardRemoved},
+        {ErrorKind::NotFound, facts(true, false, 0), IoFailure::Other},
+        {ErrorKind::NotFound, facts(false, false, 0), IoFailure::CardRemoved},
+        // Whatever a card that has gone answers, it has gone.
+        {ErrorKind::DeviceIo, facts(false, false, 0), IoFailure::CardRemoved},
+        {ErrorKind::NoSpace, facts(false, true, 0), IoFailure::CardRemoved},
+        {ErrorKind::Other, facts(true, false, 0), IoFailure::Other},
+        {ErrorKind::None, facts(false, false, 0), IoFailure::None},
+    };
+    for (const auto& [kind, card, expected] : table)
+        CHECK(platform::classifyFailure(kind, card) == expected);
+
+    // A write into a folder that is gone leaves its code, which names what happened.
+    fs::create_directories(Dir);
+    UnbufferedFile f;
+    CHECK(!f.open((Dir / "no-such-folder" / "x.dat").u8string(), Purpose::WriteTarget));
+    CHECK(platform::errorKindOf(f.lastError()) == ErrorKind::NotFound);
+    std::uint64_t first = 0, again = 1;
+    CHECK(platform::volumeIdentity(Dir.u8string(), first));
+    CHECK(platform::volumeIdentity(Dir.u8string(), again) && first == again);
+#ifndef _WIN32
+    // Windows answers for the folder's volume, which is there; a mount point that has gone
+    // has no identity at all.
+    CHECK(!platform::volumeIdentity((Dir / "no-such-folder").u8string(), again));
+#endif
+}
+
 } // namespace
 
 int main()
@@ -159,6 +245,7 @@ int main()
         {"openArguments", testOpenArguments},
         {"formatDialog", testFormatDialog},
         {"interrupts", testInterrupts},
+        {"failureCauses", testFailureCauses},
     });
     std::error_code ec;
     fs::remove_all(Dir, ec);
