@@ -473,6 +473,19 @@ private slots:
             QCOMPARE(child<QWidget>(window, "readTestCheck")->isEnabled(), !fill);
             QCOMPARE(child<QWidget>(window, "readGroup")->isEnabled(), !fill);
         }
+        // Rounds repeat a normal test too, and the total says so.
+        answerer.ruleEdits << [](VerdictRulesDialog* dialog) {
+            dialog->findChild<QSpinBox*>("iterationsSpin")->setValue(3);
+            return true;
+        };
+        child<QAbstractButton>(window, "verdictRulesButton")->click();
+        QVERIFY(child<QLabel>(window, "totalSizeLabel")->text().endsWith(" (3 rounds)"));
+        answerer.ruleEdits << [](VerdictRulesDialog* dialog) {
+            dialog->restoreDefaults(); // the rules of a first start for the other cases
+            return true;
+        };
+        child<QAbstractButton>(window, "verdictRulesButton")->click();
+        QVERIFY(!child<QLabel>(window, "totalSizeLabel")->text().contains("round"));
     }
 
     // The drive the user chose stays chosen while it is listed, whatever re-lists the drives;
