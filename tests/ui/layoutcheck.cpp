@@ -41,6 +41,18 @@ QSize textSize(QString text, const QFont& font, bool rich = false)
     return QSize(width, fm.height() * int(lines.size()));
 }
 
+// Records a fault when need does not fit into has.
+void fit(QStringList& faults, const QString& what, const QString& text, QSize need, QSize has)
+{
+    if (need.width() > has.width() || need.height() > has.height())
+        faults << QStringLiteral("%1 \"%2\" needs %3x%4, has %5x%6")
+                      .arg(what, text)
+                      .arg(need.width())
+                      .arg(need.height())
+                      .arg(has.width())
+                      .arg(has.height());
+}
+
 void checkLabel(const QLabel* label, QStringList& faults)
 {
     if (label->text().isEmpty() || label->wordWrap())
@@ -48,38 +60,20 @@ void checkLabel(const QLabel* label, QStringList& faults)
     const bool rich = label->textFormat() == Qt::RichText ||
                       (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
     const QSize need = textSize(label->text(), label->font(), rich);
-    const QRect room = label->contentsRect();
-    if (need.width() > room.width() || need.height() > room.height() + 1)
-        faults << QStringLiteral("%1 \"%2\" needs %3x%4, has %5x%6")
-                      .arg(nameOf(label), label->text())
-                      .arg(need.width())
-                      .arg(need.height())
-                      .arg(room.width())
-                      .arg(room.height());
+    fit(faults, nameOf(label), label->text(), need, label->contentsRect().size() + QSize(0, 1));
 }
 
 // A button smaller than its size hint is squashed: its text is cut or its frame crushed.
 void checkButton(const QAbstractButton* button, QStringList& faults)
 {
-    const QSize hint = button->sizeHint();
-    if (button->width() < hint.width() || button->height() < hint.height())
-        faults << QStringLiteral("%1 \"%2\" is %3x%4, needs %5x%6")
-                      .arg(nameOf(button), button->text())
-                      .arg(button->width())
-                      .arg(button->height())
-                      .arg(hint.width())
-                      .arg(hint.height());
+    fit(faults, nameOf(button), button->text(), button->sizeHint(), button->size());
 }
 
 void checkGroupTitle(const QGroupBox* box, QStringList& faults)
 {
     // The title sits inside the frame with a few pixels of indent on either side.
     const int need = textSize(box->title(), box->font()).width() + 16;
-    if (!box->title().isEmpty() && need > box->width())
-        faults << QStringLiteral("%1 title \"%2\" needs %3, has %4")
-                      .arg(nameOf(box), box->title())
-                      .arg(need)
-                      .arg(box->width());
+    fit(faults, nameOf(box), box->title(), QSize(need, 0), box->size());
 }
 
 // Header sections and cells, with the paddings of the table's style sheet (header 6px 4px,
@@ -93,15 +87,9 @@ void checkTable(const QTableWidget* table, QStringList& faults)
         const QTableWidgetItem* item = table->horizontalHeaderItem(c);
         if (table->isColumnHidden(c) || !item || item->text().isEmpty())
             continue;
-        const QSize need = textSize(item->text(), headerFont) + QSize(8, 12);
-        if (need.width() > header->sectionSize(c) || need.height() > header->height())
-            faults << QStringLiteral("header %1 \"%2\" needs %3x%4, has %5x%6")
-                          .arg(c)
-                          .arg(item->text())
-                          .arg(need.width())
-                          .arg(need.height())
-                          .arg(header->sectionSize(c))
-                          .arg(header->height());
+        fit(faults, QStringLiteral("header %1").arg(c), item->text(),
+            textSize(item->text(), headerFont) + QSize(8, 12),
+            QSize(header->sectionSize(c), header->height()));
     }
     for (int r = 0; r < table->rowCount(); ++r) {
         for (int c = 0; c < table->columnCount(); ++c) {
@@ -118,16 +106,8 @@ void checkTable(const QTableWidget* table, QStringList& faults)
                     QFontMetrics(item->font())
                         .boundingRect(QRect(0, 0, width - 6, 10000), Qt::TextWordWrap, item->text())
                         .size();
-            need += QSize(6, 8);
-            if (need.width() > width || need.height() > table->rowHeight(r))
-                faults << QStringLiteral("cell %1,%2 \"%3\" needs %4x%5, has %6x%7")
-                              .arg(r)
-                              .arg(c)
-                              .arg(item->text())
-                              .arg(need.width())
-                              .arg(need.height())
-                              .arg(width)
-                              .arg(table->rowHeight(r));
+            fit(faults, QStringLiteral("cell %1,%2").arg(r).arg(c), item->text(),
+                need + QSize(6, 8), QSize(width, table->rowHeight(r)));
         }
     }
 }
