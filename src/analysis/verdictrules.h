@@ -32,8 +32,4 @@ struct VerdictRules
     static constexpr int MaxIterCount = 99;
     // Range of the per-stream minimum editors.
     static constexpr double MaxPerStreamSpeed = 2000.0;
-
-    // What the Restore defaults button of the rules dialog puts back. It differs from a fresh
-    // start only in the per-stream write minimum (10 MB/s there, 5 MB/s before any settings).
-    static VerdictRules restoredDefaults();
 };

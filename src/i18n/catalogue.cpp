@@ -8,7 +8,7 @@ namespace {
 // order. Callers look entries up by key, a few by their Simplified Chinese text; keys and
 // Simplified texts are therefore unique and never equal to one another.
 const CatalogueEntry kEntries[] = {
-    {"MenuLanguage", "语言", "Language", "語言"},
+    {"MenuLanguage", "语言(&L)", "&Language", "語言(&L)"},
     {"LangZh", "中文", "中文", "中文"},
     {"LangEn", "English", "English", "English"},
     {"GroupTestSettings", "测试设置", "Test Settings", "測試設定"},
@@ -36,9 +36,9 @@ const CatalogueEntry kEntries[] = {
     {"CheckReadTest", "执行读取测试（关闭时只进行写入，并隐藏读取相关的界面和列）",
      "Run read test (when off, only write runs; read UI and columns are hidden)",
      "執行讀取測試（關閉時只進行寫入，並隱藏讀取相關的介面與欄位）"},
-    {"BtnVerdictRules", "判定规则...", "Verdict rules...", "判定規則..."},
-    {"BtnStart", "开始测试", "Start test", "開始測試"},
-    {"BtnStop", "停止", "Stop", "停止"},
+    {"BtnVerdictRules", "判定规则(&R)...", "Verdict &rules...", "判定規則(&R)..."},
+    {"BtnStart", "开始测试(&S)", "&Start test", "開始測試(&S)"},
+    {"BtnStop", "停止(&O)", "St&op", "停止(&O)"},
     {"ProgressInitial", "当前：-- MB/s  |  平均：-- MB/s", "Current: -- MB/s  |  Avg: -- MB/s",
      "目前：-- MB/s  |  平均：-- MB/s"},
     {"ProgressLive", "当前：%1 MB/s  |  平均：%2 MB/s  |  已用时间：%3",
@@ -143,12 +143,15 @@ const CatalogueEntry kEntries[] = {
     {"LabelFilterCard", "存储卡：", "Card:", "記憶卡："},
     {"LabelAllCards", "全部存储卡", "All cards", "全部記憶卡"},
     {"LabelHistoryCount", "共 %1 条记录", "%1 runs", "共 %1 筆記錄"},
+    {"LabelHistoryCount#one", "共 %1 条记录", "%1 run", "共 %1 筆記錄"},
     {"BtnDelete", "删除", "Delete", "刪除"},
     {"BtnCompare", "对比", "Compare", "比較"},
     {"BtnClose", "关闭", "Close", "關閉"},
     {"TipCompare", "选择两条记录进行对比", "Select two runs to compare them", "選取兩筆記錄來比較"},
     {"MsgDeleteTitle", "删除记录", "Delete runs", "刪除記錄"},
     {"MsgDeleteBody", "确定删除所选的 %1 条记录吗？", "Delete the %1 selected runs?",
+     "確定刪除所選的 %1 筆記錄嗎？"},
+    {"MsgDeleteBody#one", "确定删除所选的 %1 条记录吗？", "Delete the %1 selected run?",
      "確定刪除所選的 %1 筆記錄嗎？"},
     {"MsgHistoryOff", "历史记录不可用：%1", "The history is not available: %1",
      "歷史記錄無法使用：%1"},
@@ -158,12 +161,12 @@ const CatalogueEntry kEntries[] = {
     {"TipOtherRun", "另一次测试：%1", "Other run: %1", "另一次測試：%1"},
     {"DriveRemovable", "可移动", "Removable", "卸除式"},
     {"DriveWarnNoDrive", "⚠ 未检测到可移动驱动器 — 请插入存储卡 / U 盘",
-     "⚠ No removable drive detected — please insert an memory card / USB drive",
+     "⚠ No removable drive detected — please insert a memory card / USB drive",
      "⚠ 未偵測到卸除式磁碟 — 請插入記憶卡 / USB 隨身碟"},
     {"DriveOnlyWindows", "仅支持 Windows", "Windows only", "僅支援 Windows"},
     {"DlgVerdictTitle", "判定规则", "Verdict Rules", "判定規則"},
     {"SectionMetricThresholds", "指标阈值（任意一项超出即触发相应的降级）",
-     "Metric thresholds (any one trips the corresponding downgrade)",
+     "Metric thresholds (any one downgrades the verdict)",
      "指標門檻（任一項超出即觸發對應的降級）"},
     {"ColMetric", "指标", "Metric", "指標"},
     {"HdrFailGt", "<b>不达标 &gt;</b>", "<b>Fail &gt;</b>", "<b>未達標 &gt;</b>"},
@@ -198,7 +201,7 @@ const CatalogueEntry kEntries[] = {
      "與降速比率。可避免高速快取的峰值拉高抖動，使記憶卡被誤判為「未達標」。真正的 pSLC "
      "卡或沒有斷崖式降速的卡，不會排除任何樣本。"},
     {"SectionPerStreamMin", "单流最低速度（仅适用于单个文件 / 单个流的行）",
-     "Per-stream min speed (applies to per-file / per-stream rows only)",
+     "Per-stream min speed (stream rows only)",
      "單一串流最低速度（僅適用於個別檔案 / 個別串流的列）"},
     {"LabelPerStreamWriteMin", "单流写入最低 ≥", "Per-stream write min ≥", "單一串流寫入下限 ≥"},
     {"LabelPerStreamReadMin", "单流读取最低 ≥", "Per-stream read min  ≥", "單一串流讀取下限 ≥"},
@@ -206,42 +209,46 @@ const CatalogueEntry kEntries[] = {
      "最低速度 &lt; 門檻 ×"},
     {"LabelThenFail", "→ 不达标", "→ Fail", "→ 未達標"},
     {"SectionAggMin", "整卡最低速度（仅适用于整卡合计行）",
-     "Card-total min speed (applies to the card-total row only)",
-     "整卡最低速度（僅適用於整卡合計列）"},
+     "Card-total min speed (card-total row only)", "整卡最低速度（僅適用於整卡合計列）"},
     {"SectionStressTest", "压力测试", "Stress Test", "壓力測試"},
-    {"CheckFullCap",
-     "填满整卡（按[测试大小]分成多个文件依次写满，之后每轮删除最早的文件再重新写入）",
-     "Fill entire card (split into files of [Test size] sequentially, then rewrite by deleting the "
-     "first file each round)",
-     "寫滿整張卡（依[測試大小]分割成多個檔案依序寫滿，之後每輪刪除最早的檔案再重新寫入）"},
+    {"CheckFullCap", "填满整卡", "Fill entire card", "寫滿整張卡"},
+    {"HintFullCap", "按[测试大小]依次写入文件直到卡满；之后每轮删除全部文件后重新写满。",
+     "Writes [Test size] files one after another until the card is full; each further round "
+     "deletes them all and fills the card again.",
+     "依[測試大小]依序寫入檔案直到卡滿；之後每輪刪除全部檔案後重新寫滿。"},
     {"TipFullCap",
-     "启用后不再受单次[测试大小]的限制：每个文件的大小为所选的[测试大小]。\n"
-     "先依次写满整张卡，之后每一轮删除最早的文件，并在末尾写入一个新文件。\n"
+     "启用后不再受单次[测试大小]的限制：以所选[测试大小]的文件依次写入，直到整张卡写满。\n"
+     "之后的每一轮（见[每次测试轮数]）先删除上一轮写入的全部文件，再重新写满整张卡。\n"
      "适合观察 SLC 缓存耗尽后的真实稳态速度，以及卡的长期写入耐久度。\n"
-     "启用此模式会将[并行数]强制设为 1。",
-     "When enabled, the one-shot [Test size] cap is ignored: each file is the selected [Test "
-     "size], the card is filled sequentially first, then each subsequent round deletes the "
-     "earliest file and writes a new one at the end.\n"
+     "启用此模式会将[并行数]强制设为 1，并且不使用读取测试。",
+     "When enabled, the one-shot [Test size] cap is ignored: files of the selected [Test size] "
+     "are written one after another until the card is full.\n"
+     "Each further round (see [Rounds per test]) deletes the whole fill and fills the card "
+     "again.\n"
      "Useful for observing the true steady state after SLC cache exhaustion and the card's "
      "long-term write endurance.\n"
-     "Enabling this mode forces [Streams] to 1.",
-     "啟用後不再受單次[測試大小]的限制：每個檔案的大小即為所選的[測試大小]。\n"
-     "先依序寫滿整張卡，之後每一輪刪除最早的檔案，並在最後寫入一個新檔案。\n"
+     "Enabling this mode forces [Streams] to 1 and leaves out the read test.",
+     "啟用後不再受單次[測試大小]的限制：以所選[測試大小]的檔案依序寫入，直到整張卡寫滿。\n"
+     "之後的每一輪（見[每次測試輪數]）先刪除上一輪寫入的全部檔案，再重新寫滿整張卡。\n"
      "適合用來觀察 SLC 快取用盡後的真實穩定速度，以及記憶卡的長期寫入耐用度。\n"
-     "啟用此模式時，[平行串流數]會強制設為 1。"},
-    {"LabelIterations", "测试轮数：", "Iterations:", "執行輪數："},
-    {"SuffixRuns", " 次", " runs", " 次"},
+     "啟用此模式時，[平行串流數]會強制設為 1，並且不進行讀取測試。"},
+    {"LabelIterations", "每次测试轮数：", "Rounds per test:", "每次測試輪數："},
+    {"SuffixRuns", " 轮", " rounds", " 輪"},
+    {"SuffixRuns#one", " 轮", " round", " 輪"},
     {"TipIterations",
+     "每次测试都会执行 N 轮，普通测试也一样。\n"
      "未启用[填满整卡]时：将整个测试（测试大小 × 并行数）重复 N 轮。\n"
      "启用[填满整卡]时：将整张卡写满 N 次 — "
      "每次先删除上一次的文件，再按[测试大小]依次写入文件，直到写满。\n"
      "总写入量 ≈ N × 卡容量。\n"
      "默认为 1。",
+     "Every test runs N rounds, a normal one too.\n"
      "Without [Fill entire card]: repeat the whole test (test size × streams) N rounds.\n"
      "With [Fill entire card]: fill the entire card N times — each iteration first deletes the "
      "previous iteration's files, then writes [test-size]-sized files sequentially until full. "
      "Total bytes ≈ N × card capacity.\n"
      "Default 1.",
+     "每次測試都會執行 N 輪，一般測試也一樣。\n"
      "未啟用[寫滿整張卡]時：將整個測試（測試大小 × 平行串流數）重複 N 輪。\n"
      "啟用[寫滿整張卡]時：將整張卡寫滿 N 次 — "
      "每次先刪除上一次的檔案，再依[測試大小]依序寫入檔案，直到寫滿為止。\n"
@@ -266,10 +273,12 @@ const CatalogueEntry kEntries[] = {
     {"FilterAllFiles", "所有文件 (*.*)", "All files (*.*)", "所有檔案 (*.*)"},
     {"SummaryFilesSelected", "已选择 %1 个文件，共 %2 MB", "Selected: %1 files, %2 MB total",
      "已選取 %1 個檔案，共 %2 MB"},
+    {"SummaryFilesSelected#one", "已选择 %1 个文件，共 %2 MB", "Selected: %1 file, %2 MB total",
+     "已選取 %1 個檔案，共 %2 MB"},
     {"MsgNoRemovableTitle", "未检测到可移动驱动器", "No removable drive detected",
      "未偵測到卸除式磁碟"},
     {"MsgNoRemovableBody", "请插入存储卡 / U 盘，点击“刷新”后再开始测试。",
-     "Please insert an memory card / USB drive, click \"Refresh\", then start the test.",
+     "Please insert a memory card / USB drive, click \"Refresh\", then start the test.",
      "請插入記憶卡 / USB 隨身碟，按一下「重新整理」後再開始測試。"},
     {"MsgBlockedTitle", "操作被阻止", "Operation blocked", "操作被阻止"},
     {"MsgBlockedBody",
@@ -278,7 +287,7 @@ const CatalogueEntry kEntries[] = {
      "请插入存储卡 / U 盘，然后点击“刷新”重新选择。",
      "Target %1 is not a removable drive — the test is refused to protect local data.\n"
      "\n"
-     "Please insert an memory card / USB drive and click \"Refresh\" to re-select.",
+     "Please insert a memory card / USB drive and click \"Refresh\" to re-select.",
      "目標 %1 不是卸除式磁碟 — 為保護本機資料，已拒絕測試。\n"
      "\n"
      "請插入記憶卡 / USB 隨身碟，然後按一下「重新整理」重新選取。"},
@@ -611,6 +620,79 @@ const CatalogueEntry kEntries[] = {
      "Still removing the test files, please wait.", "仍在刪除測試檔案，請稍候。"},
     {"CliStopped", "测试已停止，测试文件已删除。", "The test was stopped and its files removed.",
      "測試已停止，測試檔案已刪除。"},
+    // The window's menus, shortcuts and table headers (two lines, the full sense in a tooltip).
+    {"MenuTest", "测试(&T)", "&Test", "測試(&T)"},
+    {"MenuHelp", "帮助(&H)", "&Help", "說明(&H)"},
+    {"ActAbout", "关于 QuorvelCard(&A)", "&About QuorvelCard", "關於 QuorvelCard(&A)"},
+    {"ActAboutQt", "关于 Qt", "About &Qt", "關於 Qt"},
+    {"DlgAboutTitle", "关于 QuorvelCard", "About QuorvelCard", "關於 QuorvelCard"},
+    {"AboutBody",
+     "<h3>QuorvelCard %1</h3><p>检测存储卡能否稳定地承受连续的高码率录像。</p>"
+     "<p>基于 Qt %2 构建，运行于 Qt %3。</p><p>© Quorvel。Qt 依 GNU LGPL 第 3 版授权使用。</p>",
+     "<h3>QuorvelCard %1</h3><p>Tells whether a memory card keeps up with continuous "
+     "high-bit-rate recording.</p><p>Built with Qt %2, running on Qt %3.</p>"
+     "<p>© Quorvel. Qt is used under the GNU LGPL version 3.</p>",
+     "<h3>QuorvelCard %1</h3><p>檢測記憶卡能否穩定地承受連續的高位元率錄影。</p>"
+     "<p>以 Qt %2 建置，執行於 Qt %3。</p><p>© Quorvel。Qt 依 GNU LGPL 第 3 版授權使用。</p>"},
+    {"TotalRounds", "（每次 %1 轮）", " (%1 rounds)", "（每次 %1 輪）"},
+    {"HdrWriteAvg", "写入\n平均", "Write\nAvg", "寫入\n平均"},
+    {"HdrWriteMax", "写入\n最高", "Write\nMax", "寫入\n最高"},
+    {"HdrWriteMin", "写入\n最低", "Write\nMin", "寫入\n最低"},
+    {"HdrWriteJitter", "写入\n抖动", "Write\nJitter", "寫入\n抖動"},
+    {"HdrWriteCV", "写入\nCV", "Write\nCV", "寫入\nCV"},
+    {"HdrWriteDrop", "写入\n掉速", "Write\nDrop", "寫入\n降速"},
+    {"HdrReadAvg", "读取\n平均", "Read\nAvg", "讀取\n平均"},
+    {"HdrReadMax", "读取\n最高", "Read\nMax", "讀取\n最高"},
+    {"HdrReadMin", "读取\n最低", "Read\nMin", "讀取\n最低"},
+    {"HdrReadJitter", "读取\n抖动", "Read\nJitter", "讀取\n抖動"},
+    {"HdrReadCV", "读取\nCV", "Read\nCV", "讀取\nCV"},
+    {"HdrReadDrop", "读取\n掉速", "Read\nDrop", "讀取\n降速"},
+    {"TipColFile", "第一行是整张卡的合计，其后每行是一个并行写入的测试文件（流）。",
+     "The first row is the card as a whole; each further row is one stream, a test file "
+     "written in parallel.",
+     "第一列是整張卡的合計，其後每列是一個平行寫入的測試檔案（串流）。"},
+    {"TipColAvg",
+     "%1：平均速度，单位 MB/s（1 MB = 1,048,576 字节）。\n"
+     "厂商标称的速度（如 V30 = 30 MB/s）按 1 MB = 1,000,000 字节计算：将此数值乘以 1.048576 "
+     "即可比较。",
+     "%1: average speed in MB/s (1 MB = 1,048,576 bytes).\n"
+     "Makers rate speeds (V30 = 30 MB/s) in MB of 1,000,000 bytes: multiply this figure by "
+     "1.048576 to compare.",
+     "%1：平均速度，單位 MB/s（1 MB = 1,048,576 位元組）。\n"
+     "廠商標示的速度（如 V30 = 30 MB/s）以 1 MB = 1,000,000 位元組計算：將此數值乘以 1.048576 "
+     "即可比較。"},
+    {"TipColMax", "%1：最快的一个样本（约每 200 毫秒一个），单位 MB/s（1 MB = 1,048,576 字节）。",
+     "%1: the fastest sample (one about every 200 ms), in MB/s (1 MB = 1,048,576 bytes).",
+     "%1：最快的一個樣本（約每 200 毫秒一個），單位 MB/s（1 MB = 1,048,576 位元組）。"},
+    {"TipColMin",
+     "%1：最慢的一个样本（约每 200 毫秒一个），单位 MB/s（1 MB = 1,048,576 字节）。\n"
+     "录像需要的持续速度看的就是它；与厂商按 1,000,000 字节标称的速度比较时，将此数值乘以 "
+     "1.048576。",
+     "%1: the slowest sample (one about every 200 ms), in MB/s (1 MB = 1,048,576 bytes).\n"
+     "This is the speed a recording can count on; to compare it with a maker's rating in MB of "
+     "1,000,000 bytes, multiply it by 1.048576.",
+     "%1：最慢的一個樣本（約每 200 毫秒一個），單位 MB/s（1 MB = 1,048,576 位元組）。\n"
+     "錄影需要的持續速度看的就是它；與廠商以 1,000,000 位元組標示的速度比較時，將此數值乘以 "
+     "1.048576。"},
+    {"TipColJitter", "%1：抖动 = 中间一半样本的速度范围 (P75−P25) 除以平均速度。越小越平稳。",
+     "%1: jitter, the spread of the middle half of the samples (P75−P25) divided by the average "
+     "speed. Smaller is steadier.",
+     "%1：抖動 = 中間一半樣本的速度範圍 (P75−P25) 除以平均速度。越小越平穩。"},
+    {"TipColCV", "%1：变异系数 = 样本速度的标准差除以平均速度（不计最高和最低的 5%）。越小越平稳。",
+     "%1: coefficient of variation, the standard deviation of the sample speeds divided by the "
+     "average (the top and bottom 5% left out). Smaller is steadier.",
+     "%1：變異係數 = 樣本速度的標準差除以平均速度（不計最高與最低的 5%）。越小越平穩。"},
+    {"TipColDrop", "%1：掉速比例 = 低于平均速度 60% 的样本所占的比例。录像时每一次掉速都可能丢帧。",
+     "%1: drop ratio, the share of samples below 60% of the average speed. Each drop can cost "
+     "a recording frames.",
+     "%1：降速比率 = 低於平均速度 60% 的樣本所佔的比例。錄影時每一次降速都可能掉格。"},
+    {"TipDecimalSpeed",
+     "%1 MB/s（1 MB = 1,048,576 字节）= 厂商标称单位的 %2 MB/s（1 MB = 1,000,000 字节）",
+     "%1 MB/s (1 MB = 1,048,576 bytes) = %2 MB/s as makers rate cards (1 MB = 1,000,000 bytes)",
+     "%1 MB/s（1 MB = 1,048,576 位元組）= 廠商標示單位的 %2 MB/s（1 MB = 1,000,000 位元組）"},
+    {"TipColVerdict", "通过、警告或不达标，按判定规则得出；将鼠标停在判定上可查看原因。",
+     "Pass, Warn or Fail under the verdict rules; rest the pointer on a verdict for its reasons.",
+     "通過、警告或未達標，依判定規則得出；將滑鼠停在判定上可查看原因。"},
     {"ErrCardFull",
      "存储卡 %2 已满：%1 未能完整写入。请清理卡上的空间或选择更小的测试大小，然后重新开始。",
      "The card %2 is full: %1 could not be written completely. Free some space on the card or "
@@ -716,7 +798,7 @@ QHash<QString, QString> Catalogue::buildTable(Language lang)
         const QString simplified = QString::fromUtf8(entry.simplified);
         const QString shown = QString::fromUtf8(text(entry, lang));
         table.insert(key, shown);
-        if (simplified != key)
+        if (simplified != key && !key.endsWith(QLatin1String(SingularSuffix)))
             table.insert(simplified, shown);
     }
     return table;

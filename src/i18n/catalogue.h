@@ -18,6 +18,10 @@ struct CatalogueEntry
 class Catalogue
 {
 public:
+    // Key ending of an entry's singular form, chosen by tr(key, nullptr, 1). Such an entry is
+    // found by its key only: its Simplified text is the plural entry's.
+    static constexpr const char* SingularSuffix = "#one";
+
     // Entries in catalogue order.
     static const CatalogueEntry* entries();
     static int entryCount();

@@ -23,11 +23,17 @@ QString I18n::Translator::translate(const char* context, const char* sourceText,
 {
     Q_UNUSED(context)
     Q_UNUSED(disambiguation)
-    Q_UNUSED(n)
     if (sourceText == nullptr || m_table == nullptr)
         return QString();
+    const QString key = QString::fromUtf8(sourceText);
+    // A count of one takes the entry's singular form where it has one ("1 round").
+    if (n == 1) {
+        const QString one = m_table->value(key + QLatin1String(Catalogue::SingularSuffix));
+        if (!one.isNull())
+            return one;
+    }
     // A null answer lets Qt fall back to the source text itself.
-    return m_table->value(QString::fromUtf8(sourceText));
+    return m_table->value(key);
 }
 
 // Never empty, so installing one always sends QEvent::LanguageChange.
@@ -48,6 +54,8 @@ I18n::I18n()
     , m_traditional(Catalogue::buildTable(TraditionalChinese))
 {
     qRegisterMetaType<Language>("Language");
+    // Qt's own texts in Chinese, built into the library (see CMakeLists.txt).
+    Q_INIT_RESOURCE(qttranslations);
 }
 
 I18n::~I18n() = default;
@@ -92,6 +100,7 @@ void I18n::setLanguage(Language lang)
     }
     // Tolerates a switch before initLanguage(): the translators are made on demand.
     createTranslators();
+    installQtTranslator();
     m_installed = translatorFor(m_language);
     QCoreApplication::installTranslator(m_installed);
 
@@ -106,6 +115,7 @@ void I18n::useLanguage(Language lang)
     // A repeated call must not leave an earlier translator installed beside the new one.
     if (m_installed != nullptr)
         QCoreApplication::removeTranslator(m_installed);
+    installQtTranslator();
     m_installed = translatorFor(m_language);
     QCoreApplication::installTranslator(m_installed);
 }
@@ -138,6 +148,28 @@ void I18n::createTranslators()
     m_simplifiedTranslator = new Translator(&m_simplified, this);
     m_englishTranslator = new Translator(&m_english, this);
     m_traditionalTranslator = new Translator(&m_traditional, this);
+}
+
+// Installed before the catalogue's translator, which is therefore asked first; it answers only
+// its own keys, so Qt's texts (Yes, Cancel, the file dialog) fall through to this one.
+void I18n::installQtTranslator()
+{
+    if (m_qtTranslator != nullptr) {
+        QCoreApplication::removeTranslator(m_qtTranslator);
+        delete m_qtTranslator;
+        m_qtTranslator = nullptr;
+    }
+    if (m_language == English)
+        return;
+    auto* qt = new QTranslator(this);
+    const QString file =
+        QLatin1String(m_language == TraditionalChinese ? "qtbase_zh_TW" : "qtbase_zh_CN");
+    if (qt->load(file, QStringLiteral(":/qttranslations"))) {
+        QCoreApplication::installTranslator(qt);
+        m_qtTranslator = qt;
+    } else {
+        delete qt;
+    }
 }
 
 I18n::Translator* I18n::translatorFor(Language lang) const

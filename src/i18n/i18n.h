@@ -63,6 +63,8 @@ private:
     static int askLanguage();
     void createTranslators();
     Translator* translatorFor(Language lang) const;
+    // Qt's own translation of the current language; none for English.
+    void installQtTranslator();
 
     Language m_language = SimplifiedChinese;
     QHash<QString, QString> m_simplified;
@@ -72,4 +74,5 @@ private:
     Translator* m_englishTranslator = nullptr;
     Translator* m_traditionalTranslator = nullptr;
     QTranslator* m_installed = nullptr;
+    QTranslator* m_qtTranslator = nullptr;
 };

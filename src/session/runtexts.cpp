@@ -70,7 +70,7 @@ QString RunTexts::filesSummary(int fileCount, qint64 totalBytes)
 {
     if (fileCount < 1)
         return RunTextsTr::tr("HintNoFileSelected");
-    return RunTextsTr::tr("SummaryFilesSelected")
+    return RunTextsTr::tr("SummaryFilesSelected", nullptr, fileCount)
         .arg(fileCount)
         .arg(QString::number(double(totalBytes) / units::BytesPerMB, 'f', 1));
 }

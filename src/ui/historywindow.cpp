@@ -113,7 +113,8 @@ void HistoryWindow::applyFilter()
     const int chosen = m_cardCombo->currentIndex() - 1;
     const HistoryCard* card = chosen >= 0 && chosen < m_cards.size() ? &m_cards[chosen] : nullptr;
     m_model->setEntries(m_store->list(card));
-    m_countLabel->setText(tr("LabelHistoryCount").arg(m_model->rowCount()));
+    m_countLabel->setText(
+        tr("LabelHistoryCount", nullptr, m_model->rowCount()).arg(m_model->rowCount()));
     updateButtons();
 }
 
@@ -140,7 +141,8 @@ void HistoryWindow::retranslate()
     m_cardLabel->setText(tr("LabelFilterCard"));
     if (m_cardCombo->count() > 0)
         m_cardCombo->setItemText(0, tr("LabelAllCards"));
-    m_countLabel->setText(tr("LabelHistoryCount").arg(m_model->rowCount()));
+    m_countLabel->setText(
+        tr("LabelHistoryCount", nullptr, m_model->rowCount()).arg(m_model->rowCount()));
     m_offLabel->setText(tr("MsgHistoryOff").arg(m_store->offReason()));
     m_saveButton->setText(tr("BtnSaveReport"));
     m_compareButton->setText(tr("BtnCompare"));
@@ -171,8 +173,8 @@ void HistoryWindow::deleteSelected()
     const QVector<qint64> ids = selectedIds();
     if (ids.isEmpty())
         return;
-    const auto answer =
-        QMessageBox::question(this, tr("MsgDeleteTitle"), tr("MsgDeleteBody").arg(ids.size()));
+    const auto answer = QMessageBox::question(
+        this, tr("MsgDeleteTitle"), tr("MsgDeleteBody", nullptr, int(ids.size())).arg(ids.size()));
     if (answer != QMessageBox::Yes)
         return;
     if (!m_store->remove(ids))

@@ -32,6 +32,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -137,6 +138,7 @@ void MainWindow::buildUi()
     buttons->addWidget(startButton, 1);
     buttons->addWidget(stopButton, 1);
     column->addLayout(buttons);
+    buildTestMenu();
 
     column->addLayout(buildProgressRow());
 
@@ -153,6 +155,10 @@ void MainWindow::buildUi()
     resultsBox->setContentsMargins(4, 4, 4, 4);
     resultsTable = new QTableWidget(0, ResultsTable::ColumnCount);
     ResultsTable::setUp(resultsTable);
+    // On a screen lower than the designed window the table scrolls sooner, so that the chart and
+    // the table still share the screen.
+    if (available.isValid() && available.height() < kDesignHeight)
+        resultsTable->setMinimumHeight(160);
     resultsBox->addWidget(resultsTable);
     resultActions = new ResultActions(this, resultsTable);
     resultsBox->addWidget(resultActions->saveButton(), 0, Qt::AlignRight);
@@ -162,7 +168,25 @@ void MainWindow::buildUi()
     logPane = new LogPane;
     column->addWidget(logPane, 0);
 
-    setCentralWidget(central);
+    // A screen smaller than the designed window scrolls the content rather than crushing it.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("centralScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(central);
+    setCentralWidget(scroll);
+    buildHelpMenu();
+
+    // Tab order in reading order, whatever order the widgets were made in.
+    const QList<QWidget*> reading = {driveCombo,         refreshButton,
+                                     randomRadio,        externalFileRadio,
+                                     testSizeCombo,      streamCountSpin,
+                                     browseButton,       clearFilesButton,
+                                     blockSizeCombo,     readTestCheck,
+                                     verdictRulesButton, startButton,
+                                     stopButton,         resultActions->saveButton()};
+    for (int i = 1; i < reading.size(); ++i)
+        setTabOrder(reading[i - 1], reading[i]);
 
     // Names let tests and accessibility tools find the controls.
     const QList<QPair<QObject*, const char*>> named = {
@@ -208,6 +232,12 @@ void MainWindow::buildUi()
         {filesBox, "filesBox"},
         {filesButtons, "filesButtons"},
         {languageMenuAction, "languageMenuAction"},
+        {testMenuAction, "testMenuAction"},
+        {startAction, "startAction"},
+        {stopAction, "stopAction"},
+        {verdictRulesAction, "verdictRulesAction"},
+        {helpMenuAction, "helpMenuAction"},
+        {aboutAction, "aboutAction"},
         {langSimplifiedAction, "langSimplifiedAction"},
         {langTraditionalAction, "langTraditionalAction"},
         {langEnglishAction, "langEnglishAction"}};
@@ -306,7 +336,7 @@ QWidget* MainWindow::buildSettingsGroup()
     sourceFileList->viewport()->installEventFilter(this);
     sourceFileHintLabel = new QLabel;
     sourceFileHintLabel->setStyleSheet(QStringLiteral("color:#888;"));
-    sourceFileHintLabel->setFixedHeight(18);
+    sourceFileHintLabel->setFixedHeight(std::max(18, sourceFileHintLabel->fontMetrics().height()));
     filesBox = new QWidget;
     auto* filesColumn = new QVBoxLayout(filesBox);
     filesColumn->setContentsMargins(0, 0, 0, 0);
@@ -447,8 +477,7 @@ void MainWindow::retranslate()
 {
     setWindowTitle(QStringLiteral("Vavozi Dado Rera dir Evar 4I zoredivo  v%1")
                        .arg(QCoreApplication::applicationVersion()));
-    if (languageMenuAction)
-        languageMenuAction->setText(tr("MenuLanguage"));
+    retranslateMenus();
     if (langSimplifiedAction)
         langSimplifiedAction->setText(QStringLiteral("简体中文"));
     if (langTraditionalAction)
@@ -490,6 +519,13 @@ void MainWindow::retranslate()
         if (button.first)
             button.first->setText(tr(button.second));
     }
+    // At least 32 pixels high, and never less than the text of the language needs.
+    for (QPushButton* button : {verdictRulesButton, startButton, stopButton}) {
+        if (button) {
+            button->setMinimumHeight(0);
+            button->setMinimumHeight(std::max(32, button->sizeHint().height()));
+        }
+    }
     if (sourceFileList)
         sourceFileList->setToolTip(tr("HintAddFiles"));
 
@@ -503,9 +539,13 @@ void MainWindow::retranslate()
     if (sourceFileList && sourceFileHintLabel && sourceFileList->count() == 0)
         sourceFileHintLabel->setText(tr("HintNoFileSelected"));
 
+    for (auto it = liveTexts.cbegin(); it != liveTexts.cend(); ++it)
+        it.key()->setText(it.value()());
+
     if (resultsTable) {
         ResultsTable::retranslateHeaders(resultsTable);
         ResultsTable::relabel(resultsTable, StreamSource::labels(session->streamSources()));
+        ResultsTable::show(resultsTable, shownFigures, rules);
     }
     if (speedChart)
         speedChart->update();
@@ -552,12 +592,14 @@ void MainWindow::browseSourceFiles()
         known << path;
         total += info.size();
     }
-    sourceFileHintLabel->setText(RunTexts::filesSummary(sourceFileList->count(), total));
+    const int count = sourceFileList->count();
+    setLiveText(sourceFileHintLabel, [=] { return RunTexts::filesSummary(count, total); });
 }
 
 void MainWindow::clearSourceFiles()
 {
     sourceFileList->clear();
+    liveTexts.remove(sourceFileHintLabel);
     sourceFileHintLabel->setText(tr("HintNoFileSelected"));
     resetRunDisplays();
 }

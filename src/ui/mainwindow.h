@@ -4,9 +4,12 @@
 #include "session/runresult.h"
 #include "session/testrequest.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QStringList>
 #include <QVector>
+
+#include <functional>
 
 class QAction;
 class QActionGroup;
@@ -77,10 +80,20 @@ private slots:
                                qint64 bytesTotal);
     void onReadTestToggled(bool checked);
     void showLogLine(const QString& line);
+    void showAbout();
 
 private:
     void buildUi();
     void buildLanguageMenu();
+    void buildTestMenu();
+    void buildHelpMenu();
+    void retranslateMenus();
+    void applyFillMode();
+    // Sets a label's text now and again after a language switch; texts of a run (progress lines)
+    // are made from the figures they show, so they follow the language like every other text.
+    void setLiveText(QLabel* label, const std::function<QString()>& text);
+    // The progress lines of the run shown so far; the file summary stays.
+    void forgetRunTexts();
     QWidget* buildSettingsGroup();
     QLayout* buildProgressRow();
     void connectControls();
@@ -127,6 +140,9 @@ private:
     // The most recent positive current speed of each phase, as its label shows it.
     double lastWriteSpeed = 0.0;
     double lastReadSpeed = 0.0;
+    QHash<QLabel*, std::function<QString()>> liveTexts;
+    // The figures the results table shows, drawn again in a new language.
+    RunFigures shownFigures;
 
     QComboBox* driveCombo = nullptr;
     QPushButton* refreshButton = nullptr;
@@ -173,6 +189,13 @@ private:
     QWidget* filesBox = nullptr;
     QWidget* filesButtons = nullptr;
 
+    QAction* testMenuAction = nullptr;
+    QAction* startAction = nullptr;
+    QAction* stopAction = nullptr;
+    QAction* verdictRulesAction = nullptr;
+    QAction* helpMenuAction = nullptr;
+    QAction* aboutAction = nullptr;
+    QAction* aboutQtAction = nullptr;
     QAction* languageMenuAction = nullptr;
     QActionGroup* languageGroup = nullptr;
     QAction* langSimplifiedAction = nullptr;

@@ -114,6 +114,10 @@ void MainWindow::updateTotalSizeLabel()
     const qint64 blockSize =
         blockSizeCombo ? blockSizeCombo->currentData().toLongLong() : units::MiB;
     const quint64 freeBytes = rules.fullCap ? selectedFreeSpace() : 0;
-    totalSizeLabel->setText(CapacityRules::totalSizeText(
-        testSize, streamCountSpin->value(), rules.fullCap, blockSize, freeBytes, rules.iterCount));
+    QString text = CapacityRules::totalSizeText(testSize, streamCountSpin->value(), rules.fullCap,
+                                                blockSize, freeBytes, rules.iterCount);
+    // Rounds repeat a normal test too; the fill's text names its rounds itself.
+    if (!rules.fullCap && rules.iterCount > 1)
+        text += tr("TotalRounds", nullptr, rules.iterCount).arg(rules.iterCount);
+    totalSizeLabel->setText(text);
 }

@@ -9,6 +9,7 @@
 #include "ui/resultactions.h"
 #include "ui/resultstable.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
@@ -148,6 +149,8 @@ void MainWindow::setRunning(bool on)
 {
     startButton->setEnabled(!on);
     stopButton->setEnabled(on);
+    startAction->setEnabled(!on);
+    stopAction->setEnabled(on);
     const QList<QWidget*> setUp = {driveCombo,        refreshButton,  randomRadio,
                                    externalFileRadio, testSizeCombo,  streamCountSpin,
                                    blockSizeCombo,    sourceFileList, browseButton,
@@ -157,6 +160,7 @@ void MainWindow::setRunning(bool on)
     // A fill's check borrows the read group; afterwards it shows what the switch says.
     if (!on)
         applyReadTestEnabled();
+    applyFillMode();
 }
 
 void MainWindow::resetRunDisplays()
@@ -169,6 +173,8 @@ void MainWindow::resetRunDisplays()
     readSpeedLabel->setText(tr("ProgressInitial"));
     rollingProgressLabel->hide();
     rollingProgressLabel->clear();
+    forgetRunTexts();
+    shownFigures = RunFigures();
     resultsTable->setRowCount(0);
     resultActions->clearResult();
     lastWriteSpeed = 0.0;
@@ -186,8 +192,12 @@ void MainWindow::onPhaseProgress(bool write, int percent, double currentSpeed, d
     bar->setValue(percent);
     if (currentSpeed > 0)
         last = currentSpeed;
-    label->setText(RunTexts::roundPrefix(session->round(), session->result().rounds) +
-                   RunTexts::progressText(last, avgSpeed, elapsedMs));
+    const int round = session->round();
+    const int rounds = session->result().rounds;
+    setLiveText(label, [=] {
+        return RunTexts::roundPrefix(round, rounds) +
+               RunTexts::progressText(last, avgSpeed, elapsedMs);
+    });
 }
 
 void MainWindow::onStreamSample(bool write, int stream, int percent, double cur, double)
@@ -202,7 +212,20 @@ void MainWindow::onStreamSample(bool write, int stream, int percent, double cur,
 
 void MainWindow::showFigures(const RunFigures& figures)
 {
+    shownFigures = figures;
     ResultsTable::show(resultsTable, figures, rules);
+}
+
+void MainWindow::forgetRunTexts()
+{
+    for (QLabel* label : {writeSpeedLabel, readSpeedLabel, rollingProgressLabel})
+        liveTexts.remove(label);
+}
+
+void MainWindow::setLiveText(QLabel* label, const std::function<QString()>& text)
+{
+    liveTexts.insert(label, text);
+    label->setText(text());
 }
 
 void MainWindow::rejudgeResults()
@@ -213,8 +236,9 @@ void MainWindow::rejudgeResults()
 void MainWindow::onRollingFileProgress(int currentFile, int totalFiles, qint64 bytesWritten,
                                        qint64 bytesTotal)
 {
-    rollingProgressLabel->setText(
-        RunTexts::rollingProgressText(currentFile, totalFiles, bytesWritten, bytesTotal));
+    setLiveText(rollingProgressLabel, [=] {
+        return RunTexts::rollingProgressText(currentFile, totalFiles, bytesWritten, bytesTotal);
+    });
 }
 
 void MainWindow::onFillCheckProgress(int fill, int fills, int percent, double currentMBps,
@@ -225,9 +249,11 @@ void MainWindow::onFillCheckProgress(int fill, int fills, int percent, double cu
     lastPhaseWrite = false;
     if (currentMBps > 0)
         lastReadSpeed = currentMBps;
-    readSpeedLabel->setText(tr("FillCheckProgress").arg(fill).arg(fills).arg(percent) +
-                            QStringLiteral("  |  ") +
-                            RunTexts::progressText(lastReadSpeed, avgMBps, elapsedMs));
+    const double last = lastReadSpeed;
+    setLiveText(readSpeedLabel, [=] {
+        return tr("FillCheckProgress").arg(fill).arg(fills).arg(percent) + QStringLiteral("  |  ") +
+               RunTexts::progressText(last, avgMBps, elapsedMs);
+    });
 }
 
 void MainWindow::startLog()

@@ -37,6 +37,7 @@ void MainWindow::loadVerdictSettings()
     applyReadTestEnabled();
     perStreamWriteMinSpin->setValue(rules.perStreamWrite);
     perStreamReadMinSpin->setValue(rules.perStreamRead);
+    applyFillMode();
 }
 
 void MainWindow::saveVerdictSettings() const
@@ -105,5 +106,6 @@ void MainWindow::openVerdictSettings()
     perStreamReadMinSpin->setValue(rules.perStreamRead);
     saveVerdictSettings();
     updateTotalSizeLabel();
+    applyFillMode();
     rejudgeResults();
 }

@@ -1,5 +1,6 @@
 #include "ui/resultstable.h"
 
+#include "engine/units.h"
 #include "ui/verdictcell.h"
 
 #include <QCoreApplication>
@@ -24,25 +25,31 @@ const char* const kStyleSheet =
     "border-bottom: 1px solid #d0d7de;}QHeaderView::section:first { border-top-left-radius: "
     "4px; }QHeaderView::section:last  { border-top-right-radius: 4px; }";
 
-// Header keys of columns 0 and 4 to 16; the columns in between are covered by spans.
-const char* const kHeaderKeys[ResultsTable::ColumnCount] = {"ColFile",
-                                                            "",
-                                                            "",
-                                                            "",
-                                                            "ColWriteAvg",
-                                                            "ColWriteMax",
-                                                            "ColWriteMin",
-                                                            "ColWriteJitter",
-                                                            "ColWriteCV",
-                                                            "ColWriteDrop",
-                                                            "ColReadAvg",
-                                                            "ColReadMax",
-                                                            "ColReadMin",
-                                                            "ColReadJitter",
-                                                            "ColReadCV",
-                                                            "ColReadDrop",
-                                                            "ColVerdict",
-                                                            ""};
+// Header keys of columns 0 and 4 to 16 (two short lines each), and what each column's tooltip
+// explains; the columns in between are covered by spans.
+struct HeaderText
+{
+    const char* key;
+    const char* tip;
+};
+const HeaderText kHeaders[ResultsTable::ColumnCount] = {{"ColFile", "TipColFile"},
+                                                        {"", ""},
+                                                        {"", ""},
+                                                        {"", ""},
+                                                        {"HdrWriteAvg", "TipColAvg"},
+                                                        {"HdrWriteMax", "TipColMax"},
+                                                        {"HdrWriteMin", "TipColMin"},
+                                                        {"HdrWriteJitter", "TipColJitter"},
+                                                        {"HdrWriteCV", "TipColCV"},
+                                                        {"HdrWriteDrop", "TipColDrop"},
+                                                        {"HdrReadAvg", "TipColAvg"},
+                                                        {"HdrReadMax", "TipColMax"},
+                                                        {"HdrReadMin", "TipColMin"},
+                                                        {"HdrReadJitter", "TipColJitter"},
+                                                        {"HdrReadCV", "TipColCV"},
+                                                        {"HdrReadDrop", "TipColDrop"},
+                                                        {"ColVerdict", "TipColVerdict"},
+                                                        {"", ""}};
 
 constexpr int kLabelSpan = 4;
 constexpr int kLabelTailWidth = 8;
@@ -107,12 +114,17 @@ void ResultsTable::setUp(QTableWidget* table)
 
     QHeaderView* header = table->horizontalHeader();
     header->setStretchLastSection(false);
-    // The label spans columns 0 to 3; its last three columns stay narrow so that the figures
-    // get the width: a speed of 9999.99 MB/s must read in full at the window's default size.
+    // The label spans columns 0 to 3; its last three columns (and the verdict's second) stay
+    // narrow so that the figures get the width: a speed of 9999.99 MB/s must read in full at the
+    // window's default size. Figure and verdict columns take what their header and contents need;
+    // the label has the rest, so a stream's name is cut only when nothing else is left.
     header->setMinimumSectionSize(kLabelTailWidth);
     for (int c = 0; c < ColumnCount; ++c) {
-        const bool labelTail = c > 0 && c < kLabelSpan;
-        header->setSectionResizeMode(c, labelTail ? QHeaderView::Fixed : QHeaderView::Stretch);
+        const bool labelTail = (c > 0 && c < kLabelSpan) || c == VerdictColumn + 1;
+        const bool figure = c >= WriteColumn && c <= VerdictColumn;
+        header->setSectionResizeMode(c, labelTail ? QHeaderView::Fixed
+                                        : figure  ? QHeaderView::ResizeToContents
+                                                  : QHeaderView::Stretch);
         if (labelTail)
             header->resizeSection(c, kLabelTailWidth);
     }
@@ -134,10 +146,19 @@ void ResultsTable::setReadColumnsVisible(QTableWidget* table, bool visible)
 
 void ResultsTable::retranslateHeaders(QTableWidget* table)
 {
+    const QString write = ResultsTableTexts::tr("GroupWriteTest");
+    const QString read = ResultsTableTexts::tr("GroupReadTest");
     for (int c = 0; c < ColumnCount; ++c) {
         QTableWidgetItem* header = table->horizontalHeaderItem(c);
-        if (header && kHeaderKeys[c][0] != '\0')
-            header->setText(ResultsTableTexts::tr(kHeaderKeys[c]));
+        if (!header || kHeaders[c].key[0] == '\0')
+            continue;
+        header->setText(ResultsTableTexts::tr(kHeaders[c].key));
+        // The figure columns name their phase: "Write Test: average speed in MB/s ...".
+        const bool figure = c >= WriteColumn && c < VerdictColumn;
+        QString tip = ResultsTableTexts::tr(kHeaders[c].tip);
+        if (figure)
+            tip = tip.arg(c < ReadColumn ? write : read);
+        header->setToolTip(tip);
     }
 }
 
@@ -203,9 +224,16 @@ void ResultsTable::fillPhase(QTableWidget* table, bool write, const QVector<Stre
                                        .arg(m.unjudged)
                                  : QString();
         for (int k = 0; k < 3; ++k) {
-            setSpeed(table, r, first + k, k == 0 ? m.avg : k == 1 ? m.max : m.min, speedThreshold);
+            const double speed = k == 0 ? m.avg : k == 1 ? m.max : m.min;
+            setSpeed(table, r, first + k, speed, speedThreshold);
+            // Makers rate cards in MB of 10^6 bytes; the table's MB is 2^20.
+            QStringList tip = {ResultsTableTexts::tr("TipDecimalSpeed")
+                                   .arg(QString::number(speed, 'f', 2))
+                                   .arg(QString::number(speed * units::BytesPerMB / 1e6, 'f', 2))};
+            if (!span.isEmpty())
+                tip << span;
             if (QTableWidgetItem* item = table->item(r, first + k))
-                item->setToolTip(span);
+                item->setToolTip(tip.join(QLatin1Char('\n')));
         }
         setPercent(table, r, first + 3, m.jitter, rules.jitterWarn, rules.jitterFail);
         setPercent(table, r, first + 4, m.cv, rules.cvWarn, rules.cvFail);

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -102,8 +101,9 @@ VerdictRulesDialog::VerdictRulesDialog(const VerdictRules& current, QWidget* par
     const VerdictRules rules = withNumbers(current);
     setWindowTitle(tr("DlgVerdictTitle"));
     setMinimumWidth(430);
-    auto* column = new QVBoxLayout(this);
-    column->setSpacing(10);
+    // Two columns of groups, so that the dialog fits the height of a small screen.
+    m_page = new QGridLayout(this);
+    m_page->setSpacing(10);
 
     buildMetricThresholds(rules);
 
@@ -111,12 +111,35 @@ VerdictRulesDialog::VerdictRulesDialog(const VerdictRules& current, QWidget* par
     m_slcTrim->setObjectName(QStringLiteral("slcTrimCheck"));
     m_slcTrim->setChecked(rules.slcTrim);
     m_slcTrim->setToolTip(tr("TipSlcTrim"));
-    column->addWidget(m_slcTrim);
+    m_page->addWidget(m_slcTrim, 1, 0, 1, 2);
 
     buildPerStreamMin(rules);
     buildAggMin(rules);
     buildStressTest(rules);
     buildButtons();
+    for (const auto& pair : boundPairs())
+        bindPair(pair.first, pair.second);
+}
+
+QVector<QPair<QDoubleSpinBox*, QDoubleSpinBox*>> VerdictRulesDialog::boundPairs() const
+{
+    return {{m_jitterWarn, m_jitterFail},
+            {m_cvWarn, m_cvFail},
+            {m_dropWarn, m_dropFail},
+            {m_aggWriteFail, m_aggWriteWarn},
+            {m_aggReadFail, m_aggReadWarn}};
+}
+
+// A "more than" Warn limit cannot pass its Fail limit, nor a "less than" Fail limit its Warn
+// limit: the lower editor's maximum follows the higher one's value and the other way round.
+void VerdictRulesDialog::bindPair(QDoubleSpinBox* lower, QDoubleSpinBox* higher)
+{
+    lower->setMaximum(higher->value());
+    higher->setMinimum(lower->value());
+    connect(higher, QOverload<double>::of(&QDoubleSpinBox::valueChanged), lower,
+            &QDoubleSpinBox::setMaximum);
+    connect(lower, QOverload<double>::of(&QDoubleSpinBox::valueChanged), higher,
+            &QDoubleSpinBox::setMinimum);
 }
 
 void VerdictRulesDialog::buildMetricThresholds(const VerdictRules& rules)
@@ -156,7 +179,7 @@ void VerdictRulesDialog::buildMetricThresholds(const VerdictRules& rules)
         grid->addWidget(richLabel(tr(r.formula), box), row, 3);
         ++row;
     }
-    layout()->addWidget(box);
+    m_page->addWidget(box, 0, 0);
 }
 
 void VerdictRulesDialog::buildPerStreamMin(const VerdictRules& rules)
@@ -177,8 +200,8 @@ void VerdictRulesDialog::buildPerStreamMin(const VerdictRules& rules)
     factorRow->addWidget(m_minSpeedMult);
     factorRow->addWidget(new QLabel(tr("LabelThenFail"), box));
     factorRow->addStretch();
-    form->addRow(new QLabel(QString(), box), factorRow);
-    layout()->addWidget(box);
+    form->addRow(factorRow);
+    m_page->addWidget(box, 0, 1);
 }
 
 void VerdictRulesDialog::buildAggMin(const VerdictRules& rules)
@@ -198,7 +221,7 @@ void VerdictRulesDialog::buildAggMin(const VerdictRules& rules)
     grid->addWidget(richLabel(tr("ColReadMin"), box), 2, 0);
     grid->addWidget(m_aggReadFail, 2, 1);
     grid->addWidget(m_aggReadWarn, 2, 2);
-    layout()->addWidget(box);
+    m_page->addWidget(box, 2, 0);
 }
 
 void VerdictRulesDialog::buildStressTest(const VerdictRules& rules)
@@ -211,14 +234,24 @@ void VerdictRulesDialog::buildStressTest(const VerdictRules& rules)
     m_fullCap->setObjectName(QStringLiteral("fullCapCheck"));
     m_fullCap->setChecked(rules.fullCap);
     m_fullCap->setToolTip(tr("TipFullCap"));
-    grid->addWidget(m_fullCap, 0, 0, 1, 3);
+    // Short rows keep the dialog within a small screen's height: the check box with what it
+    // does beside it, then the rounds with the check after each fill.
+    grid->addWidget(m_fullCap, 0, 0, Qt::AlignTop);
+    auto* fullCapHint = new QLabel(tr("HintFullCap"), box);
+    fullCapHint->setWordWrap(true);
+    fullCapHint->setStyleSheet(QStringLiteral("color:#666;"));
+    grid->addWidget(fullCapHint, 0, 1, 1, 2);
 
     m_iterations = new QSpinBox(box);
     m_iterations->setObjectName(QStringLiteral("iterationsSpin"));
     m_iterations->setRange(VerdictRules::MinIterCount, VerdictRules::MaxIterCount);
     m_iterations->setSingleStep(1);
-    m_iterations->setSuffix(tr("SuffixRuns"));
     m_iterations->setValue(rules.iterCount);
+    const auto showSuffix = [this](int rounds) {
+        m_iterations->setSuffix(tr("SuffixRuns", nullptr, rounds));
+    };
+    showSuffix(m_iterations->value());
+    connect(m_iterations, QOverload<int>::of(&QSpinBox::valueChanged), this, showSuffix);
     m_iterations->setToolTip(tr("TipIterations"));
     grid->addWidget(new QLabel(tr("LabelIterations"), box), 1, 0);
     grid->addWidget(m_iterations, 1, 1);
@@ -227,8 +260,8 @@ void VerdictRulesDialog::buildStressTest(const VerdictRules& rules)
     m_rollVerify->setObjectName(QStringLiteral("rollVerifyCheck"));
     m_rollVerify->setChecked(rules.rollVerify);
     m_rollVerify->setToolTip(tr("TipRollVerify"));
-    grid->addWidget(m_rollVerify, 2, 0, 1, 3);
-    layout()->addWidget(box);
+    grid->addWidget(m_rollVerify, 1, 2);
+    m_page->addWidget(box, 2, 1);
 }
 
 void VerdictRulesDialog::buildButtons()
@@ -241,16 +274,23 @@ void VerdictRulesDialog::buildButtons()
     connect(restore, &QPushButton::clicked, this, &VerdictRulesDialog::restoreDefaults);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout()->addWidget(buttons);
+    m_page->addWidget(buttons, 3, 0, 1, 2);
 }
 
+// The values of a first start, so that restoring them never judges more strictly than a card
+// was judged before any settings existed.
 void VerdictRulesDialog::restoreDefaults()
 {
-    setEditors(VerdictRules::restoredDefaults());
+    setEditors(VerdictRules());
 }
 
 void VerdictRulesDialog::setEditors(const VerdictRules& rules)
 {
+    // Free every bound pair first: the new values must not be clamped by the old ones.
+    for (const auto& pair : boundPairs()) {
+        pair.first->setMaximum(pair.second->maximum());
+        pair.second->setMinimum(pair.first->minimum());
+    }
     m_jitterFail->setValue(rules.jitterFail * 100.0);
     m_jitterWarn->setValue(rules.jitterWarn * 100.0);
     m_cvFail->setValue(rules.cvFail * 100.0);

@@ -3,8 +3,11 @@
 #include "analysis/verdictrules.h"
 
 #include <QDialog>
+#include <QPair>
+#include <QVector>
 
 class QCheckBox;
+class QGridLayout;
 class QDoubleSpinBox;
 class QSpinBox;
 
@@ -34,7 +37,11 @@ private:
     void buildStressTest(const VerdictRules& rules);
     void buildButtons();
     void setEditors(const VerdictRules& rules);
+    // Pairs of editors whose first may never exceed its second.
+    QVector<QPair<QDoubleSpinBox*, QDoubleSpinBox*>> boundPairs() const;
+    void bindPair(QDoubleSpinBox* lower, QDoubleSpinBox* higher);
 
+    QGridLayout* m_page = nullptr;
     QDoubleSpinBox* m_jitterFail = nullptr;
     QDoubleSpinBox* m_jitterWarn = nullptr;
     QDoubleSpinBox* m_cvFail = nullptr;

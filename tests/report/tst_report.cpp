@@ -344,7 +344,8 @@ private slots:
             QCOMPARE(row.size(), headers.size());
         for (int r = 0; r < table.rowCount(); ++r) {
             for (int c : {0, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}) {
-                const QString header = table.horizontalHeaderItem(c)->text();
+                // The window breaks its headers in two lines; the file has them on one.
+                const QString header = table.horizontalHeaderItem(c)->text().replace('\n', ' ');
                 QVERIFY2(headers.contains(header), qPrintable(header));
                 QString shown = table.item(r, c)->text();
                 shown.remove('%');

@@ -1,13 +1,17 @@
 #include "dialoganswerer.h"
 #include "engine/units.h"
 #include "i18n/i18n.h"
+#include "layoutcheck.h"
 #include "platform/volumes.h"
 #include "session/capacityrules.h"
 #include "session/launchcheck.h"
 #include "session/runtexts.h"
+#include "session/testsession.h"
 #include "systemtree.h"
+#include "ui/logpane.h"
 #include "ui/mainwindow.h"
 #include "ui/resultstable.h"
+#include "ui/verdictrulesdialog.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -36,6 +40,63 @@ QStringList textsOf(MainWindow& window)
     out.sort();
     return out;
 }
+
+// A finished four-stream run with a read phase, as the session hands it to the window: wide
+// figures, every verdict, a progress line in each phase and a fill line.
+void showFinishedRun(MainWindow& window, const QStringList& labels)
+{
+    auto* session = window.findChild<TestSession*>();
+    emit session->runStarted(labels);
+    emit session->phaseProgress(true, 100, 1234.56, 987.65, 3599000);
+    emit session->phaseProgress(false, 100, 2345.67, 2109.87, 3599000);
+    emit session->fillProgress(12, 31, 12 * GiB, 31 * GiB);
+    RunFigures figures;
+    figures.writeMeasured = figures.readMeasured = figures.judged = true;
+    for (int i = 0; i <= labels.size(); ++i) {
+        RunRow row;
+        row.write = {987.65, 1234.56, 456.78, 0.999, 1.234, 0.5, 500, 1000};
+        row.read = {2109.87, 2345.67, 1098.76, 0.123, 0.045, 0.0, 0, 1000};
+        row.verdict.write = Verdict(i % 3);
+        row.verdict.read = Verdict((i + 1) % 3);
+        figures.rows << row;
+    }
+    emit session->figuresChanged(figures);
+    RunResult result;
+    result.figures = figures;
+    result.streamLabels = labels;
+    emit session->finished(result);
+}
+
+// Every text a user can see or point at: labels, buttons, titles, menus, headers, cells and
+// their tooltips.
+QStringList everyText(MainWindow& window)
+{
+    QStringList out;
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (auto* label = qobject_cast<QLabel*>(w))
+            out << label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            out << button->text();
+        if (auto* box = qobject_cast<QGroupBox*>(w))
+            out << box->title();
+        out << w->toolTip();
+    }
+    for (QAction* action : window.findChildren<QAction*>())
+        out << action->text();
+    auto* table = child<QTableWidget>(window, "resultsTable");
+    for (int c = 0; c < table->columnCount(); ++c) {
+        out << table->horizontalHeaderItem(c)->text() << table->horizontalHeaderItem(c)->toolTip();
+        for (int r = 0; r < table->rowCount(); ++r) {
+            if (QTableWidgetItem* item = table->item(r, c))
+                out << item->text() << item->toolTip();
+        }
+    }
+    out.removeAll(QString());
+    return out;
+}
+
+const char* const kLanguageActions[] = {"langSimplifiedAction", "langEnglishAction",
+                                        "langTraditionalAction"};
 
 } // namespace
 
@@ -211,9 +272,9 @@ private slots:
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("startText");
         // clang-format off
-        QTest::newRow("English") << "langEnglishAction" << "langTraditionalAction" << "Start test";
-        QTest::newRow("Simplified") << "langSimplifiedAction" << "langEnglishAction" << "开始测试";
-        QTest::newRow("Traditional") << "langTraditionalAction" << "langSimplifiedAction" << "開始測試";
+        QTest::newRow("English") << "langEnglishAction" << "langTraditionalAction" << "&Start test";
+        QTest::newRow("Simplified") << "langSimplifiedAction" << "langEnglishAction" << "开始测试(&S)";
+        QTest::newRow("Traditional") << "langTraditionalAction" << "langSimplifiedAction" << "開始測試(&S)";
         // clang-format on
     }
 
@@ -232,6 +293,199 @@ private slots:
         MainWindow fresh;
         QCOMPARE(textsOf(switched), textsOf(fresh));
         QCOMPARE(switched.windowTitle(), QString("Vavozi Dado Rera dir Evar 4I zoredivo  v1.0.3"));
+    }
+
+    // The results of a finished run, in each language and at each size from a 1366 x 768
+    // screen to a 1920 x 1080 one at 1.5 x (1280 x 720 logical pixels), less a panel and a title
+    // bar: every text fits and nothing overlaps, with the log folded open and the file rows too.
+    void layoutFits_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QSize>("size");
+        const QList<QPair<const char*, QSize>> sizes = {{"designed", QSize(1300, 950)},
+                                                        {"1366x768", QSize(1366, 706)},
+                                                        {"1920x1080x1.5", QSize(1280, 658)}};
+        for (int lang : {int(English), int(SimplifiedChinese), int(TraditionalChinese)}) {
+            for (const auto& size : sizes)
+                QTest::addRow("%d %s", lang, size.first) << lang << size.second;
+        }
+    }
+    void layoutFits()
+    {
+        QFETCH(int, language);
+        QFETCH(QSize, size);
+        I18n::instance()->setLanguage(Language(language));
+        MainWindow window;
+        child<QCheckBox>(window, "readTestCheck")->setChecked(true);
+        window.resize(size);
+        window.show();
+        QStringList streams;
+        for (int i = 1; i <= 4; ++i)
+            streams << StreamSource::randomStream(i * 4).label(); // #4 to #16
+        showFinishedRun(window, streams);
+        QCoreApplication::processEvents();
+        QCOMPARE(window.size(), size); // the whole window stays on the screen
+        // A speed also in makers' MB of 10^6 bytes: 987.65 x 1.048576.
+        QVERIFY(
+            child<QTableWidget>(window, "resultsTable")->item(0, 4)->toolTip().contains("1035.63"));
+        QStringList faults = layoutFaults(&window);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+
+        child<QRadioButton>(window, "externalFileRadio")->setChecked(true);
+        window.findChild<LogPane*>()->setExpanded(true);
+        QCoreApplication::processEvents();
+        QCOMPARE(window.size(), size);
+        faults = layoutFaults(&window);
+        child<QCheckBox>(window, "readTestCheck")->setChecked(false);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+
+        // Qt opens a dialog at its size hint, up to two thirds of the screen's width, but never
+        // below what its layout needs; that must fit the screen.
+        VerdictRulesDialog dialog(VerdictRules{}, &window);
+        dialog.resize(dialog.sizeHint()
+                          .boundedTo(QSize(size.width() * 2 / 3, size.height()))
+                          .expandedTo(dialog.minimumSizeHint()));
+        dialog.show();
+        QCoreApplication::processEvents();
+        QVERIFY(dialog.width() <= size.width() && dialog.height() <= size.height());
+        faults = layoutFaults(&dialog);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
+    // After a switch, a finished run's window shows exactly what a window that showed the same
+    // run in that language shows: verdicts, progress lines, headers and tooltips included.
+    void switchAfterRun_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        for (int from = 0; from < 3; ++from) {
+            for (int to = 0; to < 3; ++to) {
+                if (from != to)
+                    QTest::addRow("%s to %s", kLanguageActions[from], kLanguageActions[to])
+                        << from << to;
+            }
+        }
+    }
+    void switchAfterRun()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        MainWindow switched;
+        switched.findChild<QAction*>(kLanguageActions[from])->trigger();
+        const QStringList files = {"front.mp4", "rear.mp4"};
+        showFinishedRun(switched, files);
+        const QStringList before = everyText(switched);
+        switched.findChild<QAction*>(kLanguageActions[to])->trigger();
+        QCoreApplication::processEvents();
+        MainWindow fresh;
+        showFinishedRun(fresh, files);
+        QCOMPARE(everyText(switched), everyText(fresh));
+        QVERIFY(everyText(switched) != before);
+        // Qt's own buttons follow too: Chinese from a Chinese window, else English.
+        const QString cancel = QDialogButtonBox(QDialogButtonBox::Cancel).buttons()[0]->text();
+        QCOMPARE(cancel.at(0).unicode() >= 0x2E80, to != int(English));
+    }
+
+    // A Warn limit never passes its Fail limit, from either editor; Restore defaults brings back
+    // what a first start has, however the editors were bound before.
+    void rulesBounds_data()
+    {
+        QTest::addColumn<QString>("moved");
+        QTest::addColumn<double>("to");
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<double>("expected"); // the moved editor's value afterwards
+        QTest::newRow("jitter warn up") << "jitterWarnSpin" << 90.0 << "jitterFailSpin" << 65.0;
+        QTest::newRow("jitter fail down") << "jitterFailSpin" << 10.0 << "jitterWarnSpin" << 45.0;
+        QTest::newRow("cv warn up") << "cvWarnSpin" << 400.0 << "cvFailSpin" << 50.0;
+        QTest::newRow("drop fail down") << "dropFailSpin" << 0.0 << "dropWarnSpin" << 10.0;
+        QTest::newRow("write fail up") << "aggWriteFailSpin" << 25.0 << "aggWriteWarnSpin" << 20.0;
+        QTest::newRow("read warn down") << "aggReadWarnSpin" << 5.0 << "aggReadFailSpin" << 10.0;
+        QTest::newRow("within") << "jitterWarnSpin" << 60.0 << "jitterFailSpin" << 60.0;
+    }
+    void rulesBounds()
+    {
+        QFETCH(QString, moved);
+        QFETCH(double, to);
+        QFETCH(QString, other);
+        QFETCH(double, expected);
+        VerdictRules first;
+        first.perStreamWrite = 7.0;
+        VerdictRulesDialog dialog(first);
+        auto* spin = dialog.findChild<QDoubleSpinBox*>(moved);
+        auto* partner = dialog.findChild<QDoubleSpinBox*>(other);
+        const double partnerBefore = partner->value();
+        spin->setValue(to);
+        QCOMPARE(spin->value(), expected);
+        QCOMPARE(partner->value(), partnerBefore);
+        // Every editor as high as its bounds let it go, then restored: the old bounds must
+        // not hold the defaults back.
+        for (int pass = 0; pass < 2; ++pass) {
+            for (QDoubleSpinBox* any : dialog.findChildren<QDoubleSpinBox*>())
+                any->setValue(any->maximum());
+        }
+        dialog.restoreDefaults();
+        const VerdictRules restored = dialog.rules(), defaults;
+        QCOMPARE(restored.jitterWarn, defaults.jitterWarn);
+        QCOMPARE(restored.jitterFail, defaults.jitterFail);
+        QCOMPARE(restored.cvWarn, defaults.cvWarn);
+        QCOMPARE(restored.dropFail, defaults.dropFail);
+        QCOMPARE(restored.aggWriteFail, defaults.aggWriteFail);
+        QCOMPARE(restored.aggReadWarn, defaults.aggReadWarn);
+        QCOMPARE(restored.perStreamWrite, defaults.perStreamWrite);
+        QCOMPARE(restored.iterCount, defaults.iterCount);
+    }
+
+    // Tab walks the controls in reading order; the run's buttons and the menus have mnemonics;
+    // About names the version and Qt's; filling the card turns Streams and the read test off.
+    void keyboardMenusAndFillMode()
+    {
+        MainWindow window;
+        window.show();
+        const QStringList reading = {"driveCombo",    "refreshButton",      "randomRadio",
+                                     "testSizeCombo", "streamCountSpin",    "blockSizeCombo",
+                                     "readTestCheck", "verdictRulesButton", "startButton"};
+        QStringList walked;
+        QWidget* w = child<QWidget>(window, "driveCombo");
+        for (int i = 0; i < 200 && walked.size() < reading.size(); ++i, w = w->nextInFocusChain()) {
+            if (reading.contains(w->objectName()) && !walked.contains(w->objectName()))
+                walked << w->objectName();
+        }
+        QCOMPARE(walked, reading);
+        for (const char* name : {"verdictRulesButton", "startButton", "stopButton"})
+            QVERIFY(child<QAbstractButton>(window, name)->text().contains('&'));
+        for (const char* name : {"testMenuAction", "languageMenuAction", "helpMenuAction"})
+            QVERIFY(child<QAction>(window, name)->text().contains('&'));
+        QCOMPARE(child<QAction>(window, "startAction")->shortcut(), QKeySequence(Qt::Key_F5));
+
+        DialogAnswerer answerer;
+        child<QAction>(window, "aboutAction")->trigger();
+        QCOMPARE(answerer.boxes.size(), 1);
+        QVERIFY(answerer.boxes[0].text.contains("1.0.3"));
+        QVERIFY(answerer.boxes[0].text.contains(qVersion()));
+
+        for (bool fill : {true, false}) {
+            answerer.ruleEdits << [fill](VerdictRulesDialog* dialog) {
+                dialog->findChild<QCheckBox*>("fullCapCheck")->setChecked(fill);
+                return true;
+            };
+            child<QAbstractButton>(window, "verdictRulesButton")->click();
+            QCOMPARE(child<QWidget>(window, "streamCountSpin")->isEnabled(), !fill);
+            QCOMPARE(child<QWidget>(window, "readTestCheck")->isEnabled(), !fill);
+            QCOMPARE(child<QWidget>(window, "readGroup")->isEnabled(), !fill);
+        }
+        // Rounds repeat a normal test too, and the total says so.
+        answerer.ruleEdits << [](VerdictRulesDialog* dialog) {
+            dialog->findChild<QSpinBox*>("iterationsSpin")->setValue(3);
+            return true;
+        };
+        child<QAbstractButton>(window, "verdictRulesButton")->click();
+        QVERIFY(child<QLabel>(window, "totalSizeLabel")->text().endsWith(" (3 rounds)"));
+        answerer.ruleEdits << [](VerdictRulesDialog* dialog) {
+            dialog->restoreDefaults(); // the rules of a first start for the other cases
+            return true;
+        };
+        child<QAbstractButton>(window, "verdictRulesButton")->click();
+        QVERIFY(!child<QLabel>(window, "totalSizeLabel")->text().contains("round"));
     }
 
     // The drive the user chose stays chosen while it is listed, whatever re-lists the drives;
