@@ -295,13 +295,21 @@ private slots:
         QCOMPARE(b.session.result().rules.aggReadFail, 2000.0);
     }
 
+    void resultHoldsTheWholeRun_data()
+    {
+        QTest::addColumn<int>("bad");
+        QTest::newRow("bad data in the first stream") << 0;
+        QTest::newRow("bad data in the second stream") << 1;
+    }
     void resultHoldsTheWholeRun()
     {
+        QFETCH(int, bad);
+        const QString badFile = QString("__card_speed_test_%1.dat").arg(bad + 1);
         Bench b(folder.path());
-        b.scripts << [](ScriptedEngine& e) {
+        b.scripts << [bad, badFile](ScriptedEngine& e) {
             e.playPhase(true, Steady40);
             emit e.log("engine line");
-            emit e.dataMismatch(1, e.plan().rootPath + "__card_speed_test_2.dat", 3, 4096);
+            emit e.dataMismatch(bad, e.plan().rootPath + badFile, 3, 4096);
             e.playPhase(false, Steady40);
         };
         const QDateTime before = QDateTime::currentDateTimeUtc();
@@ -328,15 +336,16 @@ private slots:
         QCOMPARE(res.readSeries.streams[1].size(), Steady40.size());
         QCOMPARE(res.readSeries.streams[1].first().mbps, 20.0);
 
-        // The bad blocks of stream 2 fail its row and the card, whatever the speeds say.
+        // The bad blocks of one stream fail its row and the card, whatever the speeds say.
+        const int badRow = bad + 1, goodRow = 2 - bad;
         QCOMPARE(res.figures.rows.size(), 3);
-        QCOMPARE(res.figures.rows[2].data.badBlocks, qint64(3));
-        QCOMPARE(res.figures.rows[2].data.firstBadFile, QString("__card_speed_test_2.dat"));
-        QCOMPARE(res.figures.rows[2].verdict.overall(), Verdict::Fail);
-        QCOMPARE(res.figures.rows[1].verdict.overall(), Verdict::Pass);
+        QCOMPARE(res.figures.rows[badRow].data.badBlocks, qint64(3));
+        QCOMPARE(res.figures.rows[badRow].data.firstBadFile, badFile);
+        QCOMPARE(res.figures.rows[badRow].verdict.overall(), Verdict::Fail);
+        QCOMPARE(res.figures.rows[goodRow].verdict.overall(), Verdict::Pass);
         QCOMPARE(res.figures.card(), Verdict::Fail);
         QVERIFY(res.figures.rows[0].reasons.join('\n').contains("3 bad blocks"));
-        QVERIFY(res.figures.rows[1].reasons.isEmpty());
+        QVERIFY(res.figures.rows[goodRow].reasons.isEmpty());
 
         const QRegularExpression stamped("^\\[\\d\\d:\\d\\d:\\d\\d\\] ");
         QCOMPARE(res.log.filter(stamped).size(), res.log.size());
