@@ -35,10 +35,8 @@ public:
     void clear();
 
     const SampleSeries& card() const { return m_card; }
-    double cardAvg() const { return m_cardAvg; }
     int streamCount() const { return m_streams.size(); }
     const SampleSeries& stream(int idx) const { return m_streams.at(idx); }
-    double streamAvg(int idx) const { return m_streamAvgs.at(idx); }
 
     StreamMetrics cardMetrics(bool slcTrim) const;
     StreamMetrics streamMetrics(int idx, bool slcTrim) const;
